@@ -1,0 +1,3 @@
+#include "uTimeOut.h"
+
+TTimeOut::TTimeOut() : FStamp(Now()) {}

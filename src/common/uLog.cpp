@@ -1,0 +1,52 @@
+#include "uLog.h"
+
+#include "uSysUtils.h"
+#include "uWin1251.h"
+
+#include <QDateTime>
+#include <QFile>
+
+TLog::TLog(const TLog &Other) : FFileName(Other.FileName()) {}
+
+TLog &TLog::operator=(const TLog &Other) {
+    if (this != &Other)
+        Assign(Other);
+    return *this;
+}
+
+QString TLog::FileName() const {
+    std::lock_guard Guard(FLock);
+    return FFileName;
+}
+
+void TLog::SetFileName(const QString &Name) {
+    if (Name.isEmpty())
+        return;
+    std::lock_guard Guard(FLock);
+    FFileName = Name;
+}
+
+void TLog::Assign(const TLog &Source) {
+    const QString Name = Source.FileName(); // outside our lock: Source may be *this
+    std::lock_guard Guard(FLock);
+    FFileName = Name;
+}
+
+void TLog::Write(const QString &Text) {
+    const QString Name = FileName();
+    // A folder that cannot be made shows up as the open error below.
+    ForceDirectories(ExtractFileDir(Name));
+
+    const QByteArray Line = ToWin1251(QDateTime::currentDateTime().toString(QStringLiteral("dd.MM.yyyy HH:mm:ss,zzz")))
+                            + ' ' + ToWin1251(Text) + "\r\n";
+    // Append mode also creates a missing file; truncating a file that merely
+    // refused to open would lose the lines already logged.
+    QFile File(Name);
+    if (!File.open(QIODevice::WriteOnly | QIODevice::Append))
+        throw ELogError("Cannot open log " + Name.toStdString() + ": " + File.errorString().toStdString());
+    if (File.write(Line) != Line.size() || !File.flush())
+        throw ELogError("Cannot write log " + Name.toStdString() + ": " + File.errorString().toStdString());
+    File.close();
+    if (File.error() != QFileDevice::NoError)
+        throw ELogError("Cannot close log " + Name.toStdString() + ": " + File.errorString().toStdString());
+}

@@ -1,0 +1,77 @@
+#include "uWindowPosition.h"
+
+#include "uIniFile.h"
+#include "uSysUtils.h"
+
+#include <QWidget>
+
+namespace {
+
+QWidget *AsWindow(QObject *AObject) {
+    auto *Widget = qobject_cast<QWidget *>(AObject);
+    return Widget && Widget->isWindow() ? Widget : nullptr;
+}
+
+QString SectionOf(const QWidget *Window) {
+    const QString Name = Window->objectName();
+    return Name.isEmpty() ? QString::fromLatin1(Window->metaObject()->className()) : Name;
+}
+
+int StateCode(Qt::WindowStates State) {
+    if (State & Qt::WindowMinimized)
+        return 1;
+    if (State & Qt::WindowMaximized)
+        return 2;
+    return 0;
+}
+
+} // namespace
+
+QString WindowPositionFile() {
+    return IniPath(QStringLiteral("WndPos.ini"));
+}
+
+void LoadWindowPosition(QObject *AObject) {
+    QWidget *Window = AsWindow(AObject);
+    if (!Window)
+        return;
+    const TIniFile Ini(WindowPositionFile());
+    const QString Section = SectionOf(Window);
+    if (!Ini.SectionExists(Section))
+        return;
+    const int Left = Ini.ReadInteger(Section, QStringLiteral("Left"), Window->x());
+    const int Top = Ini.ReadInteger(Section, QStringLiteral("Top"), Window->y());
+    Window->move(Left, Top);
+    const int Width = Ini.ReadInteger(Section, QStringLiteral("Width"), Window->width());
+    const int Height = Ini.ReadInteger(Section, QStringLiteral("Height"), Window->height());
+    Window->resize(Width, Height);
+    switch (Ini.ReadInteger(Section, QStringLiteral("WindowState"), StateCode(Window->windowState()))) {
+    case 1:
+        Window->setWindowState(Qt::WindowMinimized);
+        break;
+    case 2:
+        Window->setWindowState(Qt::WindowMaximized);
+        break;
+    case 0:
+        Window->setWindowState(Qt::WindowNoState);
+        break;
+    default: // unknown codes leave the state alone
+        break;
+    }
+}
+
+void SaveWindowPosition(QObject *AObject) {
+    QWidget *Window = AsWindow(AObject);
+    if (!Window)
+        return;
+    const QString Path = WindowPositionFile();
+    TIniFile::CreateEmpty(Path); // a missing INI folder surfaces as the writer's error
+    TIniFile Ini(Path);
+    const QString Section = SectionOf(Window);
+    Ini.WriteString(Section, QStringLiteral("Name"), Section);
+    Ini.WriteInteger(Section, QStringLiteral("Left"), Window->x());
+    Ini.WriteInteger(Section, QStringLiteral("Top"), Window->y());
+    Ini.WriteInteger(Section, QStringLiteral("Width"), Window->width());
+    Ini.WriteInteger(Section, QStringLiteral("Height"), Window->height());
+    Ini.WriteInteger(Section, QStringLiteral("WindowState"), StateCode(Window->windowState()));
+}

@@ -108,6 +108,7 @@ public:
     void LoadTable(const TTara *Tara);
     const TTaraPoint &TablePoint(int N) const { return FTable.at(static_cast<size_t>(N - 1)); }
     TTaraPoint &TablePoint(int N) { return FTable.at(static_cast<size_t>(N - 1)); }
+    const std::array<TTaraPoint, TablePoints> &Table() const { return FTable; }
     std::uint8_t TableBlock() const { return FTableBlock; }
     void SetTableBlock(std::uint8_t Value) { FTableBlock = Value; }
 

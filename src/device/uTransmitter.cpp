@@ -212,7 +212,12 @@ bool IsPortFailure(const QSerialPort &Port) {
 }
 
 [[noreturn]] void RaisePortError(const QSerialPort &Port, const char *Operation) {
-    const QString Text = QStringLiteral("%1 %2: %3").arg(QLatin1String(Operation), Port.portName(), Port.errorString());
+    // The error code says what happened (a vanished device is ResourceError);
+    // the text beside it is the system's last word and may be stale.
+    const QString Text = QStringLiteral("%1 %2 failed (serial port error %3: %4)")
+                             .arg(QLatin1String(Operation), Port.portName())
+                             .arg(int(Port.error()))
+                             .arg(Port.errorString());
     qCWarning(lcTransmitter).noquote() << Text;
     throw ETransmitterError(Text.toStdString());
 }
@@ -318,10 +323,18 @@ TTransmitter::~TTransmitter() {
     }
 }
 
+TPortSettings TTransmitter::GetSettings() const {
+    std::lock_guard Lock(FSettingsLock);
+    return FSettings;
+}
+
 bool TTransmitter::SetSettings(const TPortSettings &Settings) {
-    FSettings = Settings;
-    FSettings.Normalize();
-    const TPortSettings S = FSettings;
+    TPortSettings S = Settings;
+    S.Normalize();
+    {
+        std::lock_guard Lock(FSettingsLock);
+        FSettings = S;
+    }
     bool Ok = true;
     FThread->Call([&] {
         if (FPort->isOpen() && !ApplySettings(*FPort, S)) {
@@ -332,17 +345,19 @@ bool TTransmitter::SetSettings(const TPortSettings &Settings) {
     return Ok;
 }
 
+QString TTransmitter::GetPort() const {
+    std::lock_guard Lock(FSettingsLock);
+    return FSettings.Port;
+}
+
 void TTransmitter::SetPort(const QString &Port) {
+    std::lock_guard Lock(FSettingsLock);
     FSettings.Port = Port; // takes effect at the next Open
 }
 
 void TTransmitter::LoadSettings() {
     const TIniFile Ini(FIniFileName);
-    TPortSettings Old = FSettings;
-    ReadIni(Ini);
-    TPortSettings New = FSettings;
-    FSettings = Old;
-    if (!SetSettings(New))
+    if (!SetSettings(ReadSettings(Ini, GetSettings())))
         throw ETransmitterError("the serial port refused the settings of " + FIniFileName.toStdString());
 }
 
@@ -352,7 +367,10 @@ void TTransmitter::SaveSettings() const {
 }
 
 void TTransmitter::ReadIni(const TIniFile &Ini) {
-    TPortSettings S = FSettings;
+    SetSettings(ReadSettings(Ini, GetSettings()));
+}
+
+TPortSettings TTransmitter::ReadSettings(const TIniFile &Ini, TPortSettings S) const {
     S.Port = Ini.ReadString(FName, QStringLiteral("Port"), S.Port);
     S.BaudRate = Ini.ReadString(FName, QStringLiteral("BaudRate"), S.BaudRate);
     S.Normalize();
@@ -369,11 +387,11 @@ void TTransmitter::ReadIni(const TIniFile &Ini) {
     S.WriteTotalMultiplier = Ini.ReadInteger(FName, QStringLiteral("WriteTotalMultiplier"), 2);
     S.EndOfFrame = Ini.ReadInteger(FName, QStringLiteral("EndOfFrame"), 1);
     S.Normalize();
-    FSettings = S;
+    return S;
 }
 
 void TTransmitter::WriteIni(TIniFile &Ini) const {
-    const TPortSettings &S = FSettings;
+    const TPortSettings S = GetSettings();
     Ini.WriteString(FName, QStringLiteral("Port"), S.Port);
     Ini.WriteString(FName, QStringLiteral("BaudRate"), S.BaudRate);
     if (IsCustom(S.BaudRate))
@@ -391,7 +409,7 @@ void TTransmitter::WriteIni(TIniFile &Ini) const {
 }
 
 bool TTransmitter::Open() {
-    const TPortSettings S = FSettings;
+    const TPortSettings S = GetSettings();
     bool Ok = false;
     QString Reason;
     FThread->Call([&] {
@@ -406,7 +424,7 @@ bool TTransmitter::Open() {
             Reason = FPort->errorString();
     });
     if (Ok) {
-        qCInfo(lcTransmitter).noquote() << "opened" << S.Port << "at" << S.BaudRateValue() << "baud";
+        qCDebug(lcTransmitter).noquote() << "opened" << S.Port << "at" << S.BaudRateValue() << "baud";
         return true;
     }
     qCWarning(lcTransmitter).noquote() << "cannot open" << S.Port << ":" << Reason;
@@ -438,7 +456,7 @@ void TTransmitter::ShowError(const QString &Caption, const QString &Text) {
 
 bool TTransmitter::Transmit(const QByteArray &Frame, QByteArray &Reply, bool AddCRC, int ReplyMax) {
     const QByteArray Sent = AddCRC ? AppendCrc16(Frame) : Frame;
-    const TPortSettings S = FSettings;
+    const TPortSettings S = GetSettings();
     QByteArray Answer;
     FThread->Call([&] { Answer = Exchange(*FPort, S, Sent, ReplyMax); });
     Reply = Answer;

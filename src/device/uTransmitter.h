@@ -15,6 +15,7 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <stdexcept>
 
 class TIniFile;
@@ -86,11 +87,11 @@ public:
     QString IniFileName() const { return FIniFileName; }
     void SetIniFileName(const QString &FileName) { FIniFileName = FileName; }
 
-    TPortSettings GetSettings() const { return FSettings; }
+    TPortSettings GetSettings() const;
     // Normalizes the texts; an open port takes the new settings at once
     // (false when it refuses them).
     bool SetSettings(const TPortSettings &Settings);
-    QString GetPort() const { return FSettings.Port; }
+    QString GetPort() const;
     void SetPort(const QString &Port);
 
     // Reads the settings file into the settings (an open port takes them);
@@ -125,8 +126,12 @@ public:
     static bool IsCompleteReply(const QByteArray &Reply);
 
 private:
+    // The settings of Ini in section Name, S supplying what the file lacks.
+    TPortSettings ReadSettings(const TIniFile &Ini, TPortSettings S) const;
+
     QString FName = QStringLiteral("Transmitter");
     QString FIniFileName;
+    mutable std::mutex FSettingsLock; // settings are copied by whichever thread exchanges
     TPortSettings FSettings;
     std::unique_ptr<TPortThread> FThread;
     QSerialPort *FPort = nullptr; // lives in FThread and is only touched there

@@ -369,7 +369,7 @@ TEST(TransmitterExchange, CompleteFrameEndsTheReadAtOnce) {
 TEST(TransmitterExchange, FrameRuleWaitsForAValidFrame) {
     // A frame with a broken checksum is not complete: the read goes on and
     // takes the bytes after it as well.
-    TLine L(300, 1, 3000);
+    TLine L(1000, 1, 3000);
     ASSERT_TRUE(L.Open());
     QByteArray Broken = ReadReply();
     Broken[8] = Broken[8] ^ 0x01;

@@ -1,0 +1,138 @@
+#pragma once
+// The serial port of the system: its settings file, an open/close pair that
+// tells the user when the port will not open, and one synchronous exchange,
+// Transmit, that sends a request with its checksum and reads back whatever
+// reply arrives within the time-outs.
+//
+// The port object lives in a thread of its own that runs no event loop: every
+// operation is handed to that thread and waited for, so Transmit may be called
+// from any thread (the polling thread, the user-interface thread, a tool's
+// main thread) while the port itself is only ever touched by one thread and no
+// event loop reads from it behind the exchange's back. Calls from several
+// threads are taken one after the other.
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+
+class TIniFile;
+class TPortThread;
+class QSerialPort;
+
+// A platform error of the port while it is used: not open, gone, refused.
+class ETransmitterError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The settings of the port as the settings file and a settings dialog see
+// them. Texts are always one of the value lists below (see Normalize).
+struct TPortSettings {
+    QString Port = QStringLiteral("COM1");          // "COM1", "ttyUSB0" or a device path
+    QString BaudRate = QStringLiteral("9600");      // one of BaudRateTexts()
+    int CustomBaudRate = 9600;                      // bits per second when BaudRate is "Custom"
+    QString DataBits = QStringLiteral("8");         // one of DataBitsTexts()
+    QString StopBits = QStringLiteral("1");         // one of StopBitsTexts()
+    QString Parity = QStringLiteral("None");        // one of ParityTexts()
+    QString FlowControl = QStringLiteral("None");   // one of FlowControlTexts(); "Custom" leaves it as it is
+    int ReadInterval = 50;         // ms of silence after the first byte that end a read
+    int ReadTotalConstant = 150;   // ms of a read in all, plus ...
+    int ReadTotalMultiplier = 2;   // ... ms per requested byte
+    int WriteTotalConstant = 100;  // ms of a write in all, plus ...
+    int WriteTotalMultiplier = 2;  // ... ms per byte written
+    // 1: a read also ends as soon as the bytes form one complete reply frame
+    // with a valid checksum; 0: only the time-outs end it.
+    int EndOfFrame = 1;
+
+    static const QStringList &BaudRateTexts();
+    static const QStringList &DataBitsTexts();
+    static const QStringList &StopBitsTexts();
+    static const QStringList &ParityTexts();
+    static const QStringList &FlowControlTexts();
+
+    // The value of List that Text names regardless of letter case, else Fallback.
+    static QString MatchText(const QString &Text, const QStringList &List, const QString &Fallback);
+    // Every text mapped onto its list ("even" -> "Even", unknown -> fallback).
+    void Normalize();
+    // Bits per second the settings stand for (CustomBaudRate for "Custom").
+    int BaudRateValue() const;
+    // Read time-out in all for a read of Count bytes, write time-out for Count bytes.
+    int ReadTotalTimeout(int Count) const;
+    int WriteTotalTimeout(int Count) const;
+
+    bool operator==(const TPortSettings &) const = default;
+};
+
+class TTransmitter;
+// Sent: the frame as it went out (with its checksum); Answered: at least one
+// byte came back; Reply: the bytes that came back.
+using TTransmitEvent = std::function<void(TTransmitter *Sender, const QByteArray &Sent, bool Answered,
+                                          const QByteArray &Reply)>;
+
+class TTransmitter {
+public:
+    // Closed; the settings file is INI/ComPort.ini under the application folder of now.
+    TTransmitter();
+    ~TTransmitter(); // closes the port
+    TTransmitter(const TTransmitter &) = delete;
+    TTransmitter &operator=(const TTransmitter &) = delete;
+
+    // Called after every completed exchange, in the thread that called Transmit.
+    TTransmitEvent OnTransmit;
+
+    QString Name() const { return FName; } // section of the settings file
+    QString IniFileName() const { return FIniFileName; }
+    void SetIniFileName(const QString &FileName) { FIniFileName = FileName; }
+
+    TPortSettings GetSettings() const;
+    // Normalizes the texts; an open port takes the new settings at once
+    // (false when it refuses them).
+    bool SetSettings(const TPortSettings &Settings);
+    QString GetPort() const;
+    void SetPort(const QString &Port);
+
+    // Reads the settings file into the settings (an open port takes them);
+    // throws ETransmitterError when an open port refuses them.
+    void LoadSettings();
+    // Writes all settings to the settings file; throws EIniFileError.
+    void SaveSettings() const;
+    void ReadIni(const TIniFile &IniFile);
+    void WriteIni(TIniFile &IniFile) const;
+
+    // Connects the port with the current settings. On failure tells the user
+    // ("Ошибка активации порта :" + port) and returns false; the port stays closed.
+    bool Open();
+    // Disconnects the port; false if that failed (no message).
+    bool Close();
+    bool IsOpen() const;
+
+    // A modal error message with an OK button (through the message service).
+    static void ShowError(const QString &Caption, const QString &Text);
+
+    // One exchange: Frame (plus its CRC when AddCRC) is sent, at most ReplyMax
+    // bytes are read into Reply under the time-outs; both buffers are emptied
+    // before the write and after the read. True when Reply is not empty.
+    // Throws ETransmitterError when the port is not open or fails (gone).
+    bool Transmit(const QByteArray &Frame, QByteArray &Reply, bool AddCRC, int ReplyMax);
+
+    // Length of the reply frame that Reply begins with, judged by its function
+    // byte (0x03: 5 + byte count; 0x10: 8; 0x83, 0x90: 5; 0xFA: 6), or 0 when
+    // the bytes so far do not tell.
+    static int ExpectedReplyLength(const QByteArray &Reply);
+    // Reply is exactly one such frame and its checksum is right.
+    static bool IsCompleteReply(const QByteArray &Reply);
+
+private:
+    // The settings of Ini in section Name, S supplying what the file lacks.
+    TPortSettings ReadSettings(const TIniFile &Ini, TPortSettings S) const;
+
+    QString FName = QStringLiteral("Transmitter");
+    QString FIniFileName;
+    mutable std::mutex FSettingsLock; // settings are copied by whichever thread exchanges
+    TPortSettings FSettings;
+    std::unique_ptr<TPortThread> FThread;
+    QSerialPort *FPort = nullptr; // lives in FThread and is only touched there
+};

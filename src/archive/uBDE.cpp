@@ -1,0 +1,230 @@
+#include "uBDE.h"
+
+#include "uFormat.h"
+#include "uIniFile.h"
+#include "uSysUtils.h"
+#include "uWin1251.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QUuid>
+#include <mutex>
+#include <sqlite3.h>
+
+namespace {
+
+const QString kSection = QStringLiteral("BDE");
+const QString kAliasKey = QStringLiteral("dbAlias");
+const QString kPathKey = QStringLiteral("dbPath");
+const QString kDefaultAlias = QStringLiteral("Lanx1");
+
+// The settings are loaded by the GUI thread and read by the polling thread.
+struct TArchiveSettings {
+    std::mutex Lock;
+    QString Alias = kDefaultAlias;
+    QString Path; // empty: AppDir/DATA
+};
+
+TArchiveSettings &Settings() {
+    static TArchiveSettings S;
+    return S;
+}
+
+QString DefaultDbPath() {
+    return JoinPath(AppDir(), QStringLiteral("DATA"));
+}
+
+// Settings files written on Windows name folders with backslashes.
+QString NormalisedPath(const QString &Path) {
+    QString P = Path.trimmed();
+    P.replace(u'\\', u'/');
+    return P;
+}
+
+QString TablePath(const QString &Name, const QString &FileName, TDateTime DT, const QString &Ext) {
+    const QString Given = FileName.trimmed();
+    return Given.isEmpty() ? ArchiveFilePath(Name, DT, Ext) : Given;
+}
+
+// The file of a day table must exist before the first insert; an empty file
+// (left by a crash, say) has no table yet either.
+bool TableFileMissing(const QString &Path) {
+    const QFileInfo Info(Path);
+    return !Info.exists() || Info.size() == 0;
+}
+
+enum class TInsertResult { Done, NotDatabase, Failed };
+
+TInsertResult InsertRow(const QString &Path, const QString &Name, const QByteArray &DT, double V) {
+    TArchiveDb Db;
+    if (!Db.Open(Path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX)) {
+        qCWarning(lcArchive) << "cannot open" << Path << Db.ErrorText();
+        return TInsertResult::Failed;
+    }
+    TArchiveStatement Insert(Db, "INSERT INTO " + QuotedArchiveName(Name) + " (V, DT) VALUES (?1, ?2)");
+    int Rc = Db.ErrorCode();
+    if (Insert.Prepared()) {
+        sqlite3_bind_double(Insert.Handle(), 1, V);
+        sqlite3_bind_text(Insert.Handle(), 2, DT.constData(), static_cast<int>(DT.size()), SQLITE_STATIC);
+        Rc = sqlite3_step(Insert.Handle());
+        if (Rc == SQLITE_DONE)
+            return TInsertResult::Done;
+        Rc = Db.ErrorCode();
+    }
+    qCWarning(lcArchive) << "cannot insert into" << Path << Db.ErrorText();
+    return (Rc & 0xFF) == SQLITE_NOTADB ? TInsertResult::NotDatabase : TInsertResult::Failed;
+}
+
+// A file that is not a database would make every reading of that day fail;
+// it is kept under another name and the day's table starts afresh.
+bool MoveAside(const QString &Path) {
+    for (int i = 1; i < 1000; ++i) {
+        const QString Aside = Path + QStringLiteral(".bad") + (i > 1 ? QString::number(i) : QString());
+        if (!QFile::exists(Aside) && QFile::rename(Path, Aside)) {
+            qCWarning(lcArchive) << "not a database, moved aside:" << Path << "->" << Aside;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Creates the table in an existing file (WAL mode, so that readers never wait
+// for the writer nor block it).
+bool CreateTableIn(const QString &Path, const QString &Name, int Flags) {
+    TArchiveDb Db;
+    if (!Db.Open(Path, Flags | SQLITE_OPEN_NOMUTEX)) {
+        qCWarning(lcArchive) << "cannot create" << Path << Db.ErrorText();
+        return false;
+    }
+    const QByteArray Sql = "PRAGMA journal_mode=WAL; CREATE TABLE IF NOT EXISTS " + QuotedArchiveName(Name) +
+                           " (V REAL, DT TEXT);";
+    if (!Db.Exec(Sql.constData())) {
+        qCWarning(lcArchive) << "cannot create the table in" << Path << Db.ErrorText();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void LoadArchiveSettings() {
+    TIniFile Ini(IniPath(QStringLiteral("bde.ini")));
+    const QString Alias = Ini.ReadString(kSection, kAliasKey, kDefaultAlias);
+    QString Path = NormalisedPath(Ini.ReadString(kSection, kPathKey, QString()));
+    if (Path.isEmpty()) {
+        Path = DefaultDbPath();
+        try {
+            Ini.WriteString(kSection, kAliasKey, Alias);
+            Ini.WriteString(kSection, kPathKey, Path);
+        } catch (const EIniFileError &E) {
+            qCWarning(lcArchive) << "archive settings not saved:" << E.what();
+        }
+    }
+    TArchiveSettings &S = Settings();
+    std::lock_guard Guard(S.Lock);
+    S.Alias = Alias;
+    S.Path = Path;
+}
+
+QString DbAlias() {
+    TArchiveSettings &S = Settings();
+    std::lock_guard Guard(S.Lock);
+    return S.Alias;
+}
+
+QString DbPath() {
+    TArchiveSettings &S = Settings();
+    std::lock_guard Guard(S.Lock);
+    return S.Path.isEmpty() ? DefaultDbPath() : S.Path;
+}
+
+void SetDbPath(const QString &Path) {
+    TArchiveSettings &S = Settings();
+    std::lock_guard Guard(S.Lock);
+    S.Path = NormalisedPath(Path);
+}
+
+QString ArchiveDayFolder(TDateTime DT) {
+    int Y = 0, M = 0, D = 0;
+    if (!ArchiveDate(DT, Y, M, D))
+        return {};
+    return QStringLiteral("%1/%2/%3").arg(Y, 4, 10, QChar(u'0')).arg(M, 2, 10, QChar(u'0')).arg(D, 2, 10, QChar(u'0'));
+}
+
+QString ArchiveFilePath(const QString &Name, TDateTime DT, const QString &Ext) {
+    const QString Day = ArchiveDayFolder(DT);
+    if (!IsArchiveName(Name) || Day.isEmpty())
+        return {};
+    return JoinPath(JoinPath(DbPath(), Day), Name + Ext);
+}
+
+bool CreateArchiveTable(const QString &Path) {
+    const QString Target = Path.trimmed();
+    const QString Name = FileNameWithoutExt(Target);
+    if (Target.isEmpty() || !IsArchiveName(Name)) {
+        qCWarning(lcArchive) << "refused table file name" << Path;
+        return false;
+    }
+    if (!TableFileMissing(Target))
+        return CreateTableIn(Target, Name, SQLITE_OPEN_READWRITE);
+    // A new table is built under a temporary name and then moved into place, so
+    // a reader never finds a day file without its table.
+    const QString Temp = Target + QStringLiteral(".new-") + QUuid::createUuid().toString(QUuid::Id128);
+    const bool Built = CreateTableIn(Temp, Name, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    if (Built && (QFile::rename(Temp, Target) || QFileInfo(Target).size() > 0)) {
+        QFile::remove(Temp);
+        return true;
+    }
+    QFile::remove(Temp);
+    // Renaming fails when an empty file is in the way: the table goes into it.
+    return QFileInfo::exists(Target) && CreateTableIn(Target, Name, SQLITE_OPEN_READWRITE);
+}
+
+bool ArchiveWrite(const QString &Name, const QString &FileName, TDateTime DT, double V) {
+    const QString Table = Name.trimmed();
+    if (!IsArchiveName(Table)) {
+        qCWarning(lcArchive) << "refused series name" << Name;
+        return false;
+    }
+    const QString Path = TablePath(Table, FileName, DT, QStringLiteral(".db"));
+    const QByteArray Time = ArchiveTimeText(DT);
+    if (Path.isEmpty() || Time.isEmpty() || !ForceDirectories(ExtractFileDir(Path)))
+        return false;
+    if (TableFileMissing(Path) && !CreateArchiveTable(Path))
+        return false;
+    switch (InsertRow(Path, Table, Time, V)) {
+    case TInsertResult::Done:
+        return true;
+    case TInsertResult::NotDatabase:
+        return MoveAside(Path) && CreateArchiveTable(Path) && InsertRow(Path, Table, Time, V) == TInsertResult::Done;
+    case TInsertResult::Failed:
+        break;
+    }
+    return false;
+}
+
+bool ArchiveWriteText(const QString &Name, const QString &FileName, int Precision, int Digits, TDateTime DT,
+                      double V) {
+    const QString Series = Name.trimmed();
+    if (!IsArchiveName(Series)) {
+        qCWarning(lcArchive) << "refused series name" << Name;
+        return false;
+    }
+    const QString Path = TablePath(Series, FileName, DT, QStringLiteral(".txt"));
+    if (Path.isEmpty() || !ForceDirectories(ExtractFileDir(Path)))
+        return false;
+    const TFormatSettings &Format = DefaultFormatSettings();
+    const QByteArray Line = ToWin1251(DateTimeToStr(DT, Format) + u' ' + FormatNumber(V, Precision, Digits, Format) +
+                                      QStringLiteral("\r\n"));
+    QFile File(Path);
+    if (!File.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        qCWarning(lcArchive) << "cannot open" << Path << File.errorString();
+        return false;
+    }
+    const bool Written = File.write(Line) == Line.size() && File.flush();
+    File.close();
+    if (!Written)
+        qCWarning(lcArchive) << "cannot write" << Path << File.errorString();
+    return Written;
+}

@@ -1,0 +1,38 @@
+#pragma once
+// The archive store: every polled reading is kept as a row of a per-day table
+// and as a line of a text file beside it, under DbPath/yyyy/mm/dd/.
+//
+// <name>.db is one SQLite database per day and series holding the table <name>
+// with the fields V (REAL) and DT (TEXT, local time "yyyy-MM-dd HH:mm:ss.zzz").
+// Each write opens the file, inserts and closes it again, so nothing stays open
+// between readings. The files are in WAL mode and every connection waits for
+// locks, so the graph window may read a table the polling thread is writing.
+#include "uArchiveDb.h"
+
+#include <QString>
+
+// Reads INI/bde.ini, section "BDE": "dbAlias" (default "Lanx1") and "dbPath".
+// An empty dbPath becomes AppDir/DATA and both keys are written back when the
+// INI folder exists; a file that cannot be written leaves that root in use.
+void LoadArchiveSettings();
+QString DbAlias();
+// Root folder of the archive; AppDir/DATA until the settings are loaded or set.
+QString DbPath();
+void SetDbPath(const QString &Path); // for tests and tools (--data DIR)
+
+// The date of DT as "yyyy/mm/dd" (three folder levels).
+QString ArchiveDayFolder(TDateTime DT);
+// DbPath/yyyy/mm/dd/<Name><Ext>; empty when Name is not a plain identifier.
+QString ArchiveFilePath(const QString &Name, TDateTime DT, const QString &Ext);
+
+// Stores one row (V, DT) in the table Name. An empty FileName means the day
+// table under DbPath; otherwise FileName is the full path of that table's file.
+// Missing folders and the table are created first. False on any failure.
+bool ArchiveWrite(const QString &Name, const QString &FileName, TDateTime DT, double V);
+// Appends "<date time> <number>" CR LF in Windows-1251 to <Name>.txt (same path
+// rules), the number with Precision significant digits and Digits decimals.
+bool ArchiveWriteText(const QString &Name, const QString &FileName, int Precision, int Digits, TDateTime DT,
+                      double V);
+// Creates the database file Path holding the empty table named after the file
+// (fields V, DT). True when it was created or already holds that table.
+bool CreateArchiveTable(const QString &Path);

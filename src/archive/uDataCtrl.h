@@ -1,0 +1,55 @@
+#pragma once
+// Reading the archive back: the points of one series over a time range, one
+// day table after another, in ascending time.
+#include "uArchiveDb.h"
+
+#include <QString>
+
+#include <atomic>
+#include <functional>
+#include <vector>
+
+// Points as two parallel arrays, the form a chart takes them in.
+struct TArchiveSeries {
+    std::vector<double> DT; // TDateTime
+    std::vector<double> V;
+
+    std::size_t size() const { return DT.size(); }
+    bool empty() const { return DT.empty(); }
+    void clear() {
+        DT.clear();
+        V.clear();
+    }
+};
+
+enum class TArchiveDayResult {
+    Read,      // the table was read (it may have held no point of the range)
+    Missing,   // no file for that day: nothing was archived then
+    Failed,    // unreadable: not a database, no such table, locked, damaged
+    Cancelled, // the cancel flag was raised while reading
+};
+
+// Called after each day table with the index of that day (0-based) and the
+// number of days of the range; returning false stops the reading.
+using TArchiveProgress = std::function<bool(int Day, int DayCount)>;
+
+// Appends the points of the table Name in the file Path whose time lies in
+// [Start, Stop] (a bound of 0 is no bound), in ascending time. Rows whose DT
+// cannot be read are left out. On failure the points read so far stay.
+TArchiveDayResult ReadArchiveFile(const QString &Path, const QString &Name, TDateTime Start, TDateTime Stop,
+                                  TArchiveSeries &Points, const std::atomic_bool *Cancel = nullptr);
+// The same for the day table of Day under DbPath.
+TArchiveDayResult ReadArchiveDay(const QString &Name, TDateTime Day, TDateTime Start, TDateTime Stop,
+                                 TArchiveSeries &Points, const std::atomic_bool *Cancel = nullptr);
+
+// The number of day tables a range covers: from the date of Start to the date
+// of Stop, both included (0 when Stop lies before Start).
+int ArchiveDayCount(TDateTime Start, TDateTime Stop);
+
+// Replaces Points with the points of Name in [Start, Stop] from every day the
+// range covers. A bound of 0 is open: the days then are the day folders found
+// under DbPath. Days that cannot be read are skipped with a warning. False
+// when the reading was cancelled (by Progress or Cancel); Points then holds
+// the days read before.
+bool ReadArchiveRange(const QString &Name, TDateTime Start, TDateTime Stop, TArchiveSeries &Points,
+                      const TArchiveProgress &Progress = {}, const std::atomic_bool *Cancel = nullptr);

@@ -37,7 +37,7 @@ void TGuiSync::RunInGui(const std::function<void()> &Fn) {
         Fn();
         return;
     }
-    TTask Task{Fn};
+    TTask Task{Fn, false, nullptr};
     {
         std::unique_lock Lock(FLock);
         FPending.push_back(&Task);

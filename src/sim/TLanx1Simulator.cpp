@@ -426,7 +426,8 @@ bool TLanx1Simulator::WriteBytes(const char *Data, qsizetype Size) {
 bool TLanx1Simulator::WaitStop(int TimeoutMs) {
     const auto Deadline = TClock::now() + std::chrono::milliseconds(TimeoutMs);
     while (!FStop) {
-        const auto Left = std::chrono::duration_cast<std::chrono::milliseconds>(Deadline - TClock::now()).count();
+        // Rounded up, so the wait never ends before the deadline.
+        const auto Left = std::chrono::ceil<std::chrono::milliseconds>(Deadline - TClock::now()).count();
         if (Left <= 0)
             break;
         pollfd P{FWake[0], POLLIN, 0};

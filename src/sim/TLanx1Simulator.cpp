@@ -1,0 +1,437 @@
+#include "TLanx1Simulator.h"
+
+#include "uMath.h"
+
+#include <QLoggingCategory>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <chrono>
+#include <ctime>
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+Q_LOGGING_CATEGORY(lcSimulator, "lanx1.sim")
+
+namespace {
+
+using TClock = std::chrono::steady_clock;
+
+constexpr int MinFrameGapMs = 5;     // a pty delivers a frame at once; a few ms of silence ends it
+constexpr int MaxPendingBytes = 512; // line noise is dropped rather than collected forever
+
+speed_t SpeedCode(int Baud) {
+    switch (Baud) {
+    case 1200: return B1200;
+    case 2400: return B2400;
+    case 4800: return B4800;
+    case 9600: return B9600;
+    case 19200: return B19200;
+    case 38400: return B38400;
+    case 57600: return B57600;
+    case 115200: return B115200;
+    default: return 0;
+    }
+}
+
+void AddNanoseconds(timespec &T, long long Ns) {
+    Ns += T.tv_nsec;
+    T.tv_sec += static_cast<time_t>(Ns / 1000000000LL);
+    T.tv_nsec = static_cast<long>(Ns % 1000000000LL);
+}
+
+std::size_t Slot(TSimFault Fault) {
+    return static_cast<std::size_t>(Fault);
+}
+
+} // namespace
+
+TLanx1Simulator::TLanx1Simulator() = default;
+
+TLanx1Simulator::~TLanx1Simulator() {
+    Stop();
+}
+
+bool TLanx1Simulator::Start() {
+    Stop();
+    auto Pty = std::make_unique<TPseudoTerminal>();
+    if (!Pty->Open()) {
+        qCWarning(lcSimulator) << "no pseudo-terminal available";
+        return false;
+    }
+    {
+        std::lock_guard Guard(FLock);
+        FPortName = Pty->PortName();
+    }
+    FFd = Pty->MasterHandle();
+    FOwnsFd = false;
+    FPty = std::move(Pty);
+    return StartServing();
+}
+
+bool TLanx1Simulator::Start(const QString &PortPath) {
+    Stop();
+    const int Fd = ::open(PortPath.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (Fd < 0) {
+        qCWarning(lcSimulator) << "cannot open" << PortPath << ":" << strerror(errno);
+        return false;
+    }
+    termios T{};
+    if (tcgetattr(Fd, &T) == 0) {
+        cfmakeraw(&T);
+        T.c_cflag |= CLOCAL | CREAD;
+        if (const speed_t Speed = SpeedCode(BaudRate())) {
+            cfsetispeed(&T, Speed);
+            cfsetospeed(&T, Speed);
+        }
+        tcsetattr(Fd, TCSANOW, &T);
+    }
+    {
+        std::lock_guard Guard(FLock);
+        FPortName = PortPath;
+    }
+    FFd = Fd;
+    FOwnsFd = true;
+    return StartServing();
+}
+
+bool TLanx1Simulator::StartServing() {
+    if (::pipe(FWake) != 0) {
+        CloseLine();
+        return false;
+    }
+    FStop = false;
+    FThread = std::thread([this] { Run(); });
+    return true;
+}
+
+void TLanx1Simulator::Stop() {
+    if (FThread.joinable()) {
+        FStop = true;
+        const char Byte = 1;
+        [[maybe_unused]] const auto Ignored = ::write(FWake[1], &Byte, 1);
+        FThread.join();
+    }
+    CloseLine();
+}
+
+void TLanx1Simulator::CloseLine() {
+    for (int &Fd : FWake) {
+        if (Fd >= 0)
+            ::close(Fd);
+        Fd = -1;
+    }
+    if (FOwnsFd && FFd >= 0)
+        ::close(FFd);
+    FFd = -1;
+    FOwnsFd = false;
+    FPty.reset();
+}
+
+bool TLanx1Simulator::IsRunning() const {
+    return FThread.joinable();
+}
+
+QString TLanx1Simulator::PortName() const {
+    std::lock_guard Guard(FLock);
+    return FPortName;
+}
+
+void TLanx1Simulator::SetAddress(int Address) {
+    std::lock_guard Guard(FLock);
+    FModel.SetAddress(Address);
+}
+
+int TLanx1Simulator::Address() const {
+    std::lock_guard Guard(FLock);
+    return FModel.Address();
+}
+
+void TLanx1Simulator::SetBaudRate(int Baud) {
+    std::lock_guard Guard(FLock);
+    FBaud = Baud > 0 ? Baud : 0;
+}
+
+int TLanx1Simulator::BaudRate() const {
+    std::lock_guard Guard(FLock);
+    return FBaud;
+}
+
+void TLanx1Simulator::SetFault(TSimFault Fault, int Value, int Times) {
+    std::lock_guard Guard(FLock);
+    FFaults[Slot(Fault)] = {Value, Times < 0 ? Always : Times};
+}
+
+void TLanx1Simulator::ClearFault(TSimFault Fault) {
+    std::lock_guard Guard(FLock);
+    FFaults[Slot(Fault)] = {};
+}
+
+void TLanx1Simulator::ClearFaults() {
+    std::lock_guard Guard(FLock);
+    FFaults.fill({});
+}
+
+bool TLanx1Simulator::FaultActive(TSimFault Fault) const {
+    std::lock_guard Guard(FLock);
+    return FFaults[Slot(Fault)].Times != 0;
+}
+
+void TLanx1Simulator::SetNoFrequencySignal(bool On) {
+    std::lock_guard Guard(FLock);
+    FModel.SetNoFrequencySignal(On);
+}
+
+void TLanx1Simulator::SetLevel(double Percent) {
+    std::lock_guard Guard(FLock);
+    FModel.SetLevel(Percent);
+}
+
+void TLanx1Simulator::ReleaseLevel() {
+    std::lock_guard Guard(FLock);
+    FModel.ReleaseLevel();
+}
+
+void TLanx1Simulator::SetClock(std::function<double()> Seconds) {
+    std::lock_guard Guard(FLock);
+    FModel.SetClock(std::move(Seconds));
+}
+
+std::uint16_t TLanx1Simulator::Register(int Index) const {
+    std::lock_guard Guard(FLock);
+    FModel.UpdateReadings();
+    return FModel.Register(Index);
+}
+
+void TLanx1Simulator::SetRegister(int Index, std::uint16_t Value) {
+    std::lock_guard Guard(FLock);
+    FModel.SetRegister(Index, Value);
+}
+
+float TLanx1Simulator::FloatAt(int Index) const {
+    std::lock_guard Guard(FLock);
+    FModel.UpdateReadings();
+    return FModel.FloatAt(Index);
+}
+
+void TLanx1Simulator::SetFloat(int Index, float Value) {
+    std::lock_guard Guard(FLock);
+    FModel.SetFloat(Index, Value);
+}
+
+QList<QByteArray> TLanx1Simulator::Requests() const {
+    std::lock_guard Guard(FLock);
+    return FRequests;
+}
+
+int TLanx1Simulator::RequestCount() const {
+    std::lock_guard Guard(FLock);
+    return FRequestCount;
+}
+
+bool TLanx1Simulator::WaitForRequests(int Count, int TimeoutMs) const {
+    std::unique_lock Guard(FLock);
+    return FChanged.wait_for(Guard, std::chrono::milliseconds(TimeoutMs), [&] { return FRequestCount >= Count; });
+}
+
+int TLanx1Simulator::RepliesSent() const {
+    std::lock_guard Guard(FLock);
+    return FReplies;
+}
+
+bool TLanx1Simulator::WaitForReplies(int Count, int TimeoutMs) const {
+    std::unique_lock Guard(FLock);
+    return FChanged.wait_for(Guard, std::chrono::milliseconds(TimeoutMs), [&] { return FReplies >= Count; });
+}
+
+int TLanx1Simulator::FrameGapMs() const {
+    // 3.5 characters of 10 bits, rounded up, but never shorter than a pty needs.
+    const int Baud = BaudRate();
+    const int CharsMs = Baud > 0 ? (35000 + Baud - 1) / Baud : 0;
+    return std::max(MinFrameGapMs, CharsMs);
+}
+
+void TLanx1Simulator::Run() {
+    QByteArray Buffer;
+    auto LastByte = TClock::now();
+    char Chunk[256];
+    while (!FStop) {
+        int TimeoutMs = -1;
+        if (!Buffer.isEmpty()) {
+            const auto Silent = std::chrono::duration_cast<std::chrono::milliseconds>(TClock::now() - LastByte);
+            TimeoutMs = std::max(0, FrameGapMs() - static_cast<int>(Silent.count()));
+        }
+        pollfd P[2] = {{FFd, POLLIN, 0}, {FWake[0], POLLIN, 0}};
+        const int N = ::poll(P, 2, TimeoutMs);
+        if (FStop)
+            break;
+        if (N < 0) {
+            if (errno == EINTR)
+                continue;
+            qCWarning(lcSimulator) << "poll failed:" << strerror(errno);
+            break;
+        }
+        if (N == 0) {
+            EndOfSilence(Buffer);
+            continue;
+        }
+        if (P[0].revents & POLLIN) {
+            const ssize_t Got = ::read(FFd, Chunk, sizeof Chunk);
+            if (Got > 0) {
+                Buffer.append(Chunk, Got);
+                LastByte = TClock::now();
+                TakeFrames(Buffer);
+            }
+        } else if (P[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
+            // Nobody on the other end yet: look again shortly instead of spinning.
+            WaitStop(50);
+        }
+    }
+}
+
+void TLanx1Simulator::TakeFrames(QByteArray &Buffer) {
+    while (Buffer.size() >= 2) {
+        const auto Function = static_cast<std::uint8_t>(Buffer[1]);
+        qsizetype Need = 0;
+        if (Function == 0x03)
+            Need = 8;
+        else if (Function == 0x10 && Buffer.size() >= 7)
+            Need = 9 + static_cast<std::uint8_t>(Buffer[6]);
+        else
+            break; // unknown functions end with the silence after them
+        if (Buffer.size() < Need)
+            break;
+        const QByteArray Frame = Buffer.left(Need);
+        Buffer.remove(0, Need);
+        HandleFrame(Frame);
+    }
+    if (Buffer.size() > MaxPendingBytes)
+        Buffer.clear();
+}
+
+void TLanx1Simulator::EndOfSilence(QByteArray &Buffer) {
+    // A frame whose length the device cannot know (another function) is whole
+    // once the line falls silent; anything else still pending is a broken frame.
+    const bool KnownLength = Buffer.size() >= 2 && (Buffer[1] == 0x03 || Buffer[1] == 0x10);
+    if (!KnownLength && Buffer.size() >= 4)
+        HandleFrame(Buffer);
+    else if (!Buffer.isEmpty())
+        qCDebug(lcSimulator) << "partial frame discarded:" << Buffer.toHex(' ');
+    Buffer.clear();
+}
+
+void TLanx1Simulator::HandleFrame(const QByteArray &Frame) {
+    QByteArray Reply;
+    int DelayMs = 0;
+    bool Silent = false;
+    int Baud = 0;
+    {
+        std::lock_guard Guard(FLock);
+        FRequests.append(Frame);
+        if (FRequests.size() > RequestHistoryLimit)
+            FRequests.removeFirst();
+        ++FRequestCount;
+        FChanged.notify_all();
+        if (!CheckCrc16(Frame) || static_cast<std::uint8_t>(Frame[0]) != FModel.Address())
+            return;
+        Reply = Respond(Frame, DelayMs, Silent);
+        Baud = FBaud;
+    }
+    if (DelayMs > 0 && WaitStop(DelayMs))
+        return;
+    if (Silent || !Send(Reply, Baud))
+        return;
+    std::lock_guard Guard(FLock);
+    ++FReplies;
+    FChanged.notify_all();
+}
+
+bool TLanx1Simulator::TakeFault(TSimFault Fault, int &Value) {
+    TFaultState &State = FFaults[Slot(Fault)];
+    if (State.Times == 0)
+        return false;
+    if (State.Times > 0)
+        --State.Times;
+    Value = State.Value;
+    return true;
+}
+
+QByteArray TLanx1Simulator::Respond(const QByteArray &Frame, int &DelayMs, bool &Silent) {
+    const QByteArray Request = Frame.chopped(2);
+    const int Address = static_cast<std::uint8_t>(Request[0]);
+    const int Function = static_cast<std::uint8_t>(Request[1]);
+    int Value = 0;
+    QByteArray Reply;
+    if (TakeFault(TSimFault::Exception, Value))
+        Reply = TLanx1DeviceModel::ExceptionReply(Address, Function, Value);
+    else if (TakeFault(TSimFault::Status, Value))
+        Reply = TLanx1DeviceModel::StatusReply(Address, Function, Value);
+    else
+        Reply = FModel.Execute(Request);
+    Reply = AppendCrc16(Reply);
+    if (TakeFault(TSimFault::BadCrc, Value)) {
+        Reply[Reply.size() - 2] = static_cast<char>(Reply[Reply.size() - 2] ^ 0xFF);
+        Reply[Reply.size() - 1] = static_cast<char>(Reply[Reply.size() - 1] ^ 0xFF);
+    }
+    if (TakeFault(TSimFault::TrailingBytes, Value))
+        Reply.append(QByteArray(std::max(0, Value), '\x55'));
+    if (TakeFault(TSimFault::Delay, Value))
+        DelayMs = Value;
+    if (TakeFault(TSimFault::Silence, Value))
+        Silent = true;
+    return Reply;
+}
+
+bool TLanx1Simulator::Send(const QByteArray &Reply, int Baud) {
+    if (Baud <= 0)
+        return WriteBytes(Reply.constData(), Reply.size());
+    // Each byte leaves when its 10 bits would have crossed the wire; absolute
+    // deadlines keep the total exact however late a single wake-up is.
+    const long long CharNs = 10LL * 1000000000LL / Baud;
+    timespec Deadline{};
+    clock_gettime(CLOCK_MONOTONIC, &Deadline);
+    for (qsizetype i = 0; i < Reply.size(); ++i) {
+        AddNanoseconds(Deadline, CharNs);
+        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &Deadline, nullptr) == EINTR) {
+        }
+        if (FStop || !WriteBytes(Reply.constData() + i, 1))
+            return false;
+    }
+    return true;
+}
+
+bool TLanx1Simulator::WriteBytes(const char *Data, qsizetype Size) {
+    qsizetype Done = 0;
+    while (Done < Size) {
+        if (FStop)
+            return false;
+        const ssize_t N = ::write(FFd, Data + Done, static_cast<size_t>(Size - Done));
+        if (N > 0) {
+            Done += N;
+            continue;
+        }
+        if (N < 0 && errno != EAGAIN && errno != EINTR) {
+            qCWarning(lcSimulator) << "write failed:" << strerror(errno);
+            return false;
+        }
+        pollfd P[2] = {{FFd, POLLOUT, 0}, {FWake[0], POLLIN, 0}};
+        ::poll(P, 2, 100);
+    }
+    return true;
+}
+
+bool TLanx1Simulator::WaitStop(int TimeoutMs) {
+    const auto Deadline = TClock::now() + std::chrono::milliseconds(TimeoutMs);
+    while (!FStop) {
+        // Rounded up, so the wait never ends before the deadline.
+        const auto Left = std::chrono::ceil<std::chrono::milliseconds>(Deadline - TClock::now()).count();
+        if (Left <= 0)
+            break;
+        pollfd P{FWake[0], POLLIN, 0};
+        ::poll(&P, 1, static_cast<int>(Left));
+    }
+    return FStop;
+}

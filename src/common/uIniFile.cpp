@@ -97,14 +97,14 @@ void TIniFile::Load() {
 }
 
 void TIniFile::Save() const {
+    // Assembled first and written unbuffered, so that a short write (disk full)
+    // shows in the count written: a buffered QSaveFile may commit a truncated
+    // file. Leaving without commit discards the temporary file.
+    QByteArray Data;
+    for (const TLine &Line : FLines)
+        Data += Line.Text + Line.Ending;
     QSaveFile File(FFileName);
-    if (!File.open(QIODevice::WriteOnly))
-        throw EIniFileError("Cannot write " + FFileName.toStdString() + ": " + File.errorString().toStdString());
-    for (const TLine &Line : FLines) {
-        File.write(Line.Text);
-        File.write(Line.Ending);
-    }
-    if (!File.commit())
+    if (!File.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || File.write(Data) != Data.size() || !File.commit())
         throw EIniFileError("Cannot write " + FFileName.toStdString() + ": " + File.errorString().toStdString());
 }
 
@@ -173,9 +173,13 @@ void TIniFile::WriteString(const QString &Section, const QString &Key, const QSt
         FLines[static_cast<size_t>(Existing)].Text = NewLine;
     } else {
         const qsizetype Header = FindSection(Section);
-        if (!FLines.empty() && FLines.back().Ending.isEmpty())
-            FLines.back().Ending = "\r\n";
+        // A last line without an end gets one only when a line goes after it.
+        const auto EndLastLine = [this] {
+            if (!FLines.empty() && FLines.back().Ending.isEmpty())
+                FLines.back().Ending = "\r\n";
+        };
         if (Header < 0) {
+            EndLastLine();
             FLines.push_back({'[' + ToWin1251(Section.trimmed()) + ']', "\r\n"});
             FLines.push_back({NewLine, "\r\n"});
         } else {
@@ -184,6 +188,8 @@ void TIniFile::WriteString(const QString &Section, const QString &Key, const QSt
             qsizetype At = SectionEnd(Header);
             while (At - 1 > Header && FLines[static_cast<size_t>(At - 1)].Text.trimmed().isEmpty())
                 --At;
+            if (At == static_cast<qsizetype>(FLines.size()))
+                EndLastLine();
             FLines.insert(FLines.begin() + At, TLine{NewLine, "\r\n"});
         }
     }

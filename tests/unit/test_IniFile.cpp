@@ -1,12 +1,11 @@
+#include "FileSizeLimit.h"
 #include "TestEnvironment.h"
 #include "uIniFile.h"
 #include "uWin1251.h"
 
 #include <QDir>
 #include <QFile>
-#include <csignal>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -14,27 +13,6 @@ namespace {
 struct TIniFixture : ::testing::Test {
     TTestFolder Folder;
     QString Path = Folder.File("INI/test.ini");
-};
-
-// Files may not grow beyond Limit bytes while this lives, as on a full disk: a
-// write failure that even root meets (a read-only folder does not stop root).
-class TFileSizeLimit {
-public:
-    explicit TFileSizeLimit(rlim_t Limit) {
-        getrlimit(RLIMIT_FSIZE, &FOld);
-        FOldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit New = FOld;
-        New.rlim_cur = Limit;
-        setrlimit(RLIMIT_FSIZE, &New);
-    }
-    ~TFileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &FOld);
-        std::signal(SIGXFSZ, FOldHandler);
-    }
-
-private:
-    rlimit FOld{};
-    void (*FOldHandler)(int) = nullptr;
 };
 
 } // namespace
@@ -155,7 +133,7 @@ TEST_F(TIniFixture, FailedWriteKeepsTheOldFile) {
     WriteAll(Path, Old);
     bool Threw = false;
     {
-        TFileSizeLimit Limit(16); // also silences the test's own output meanwhile
+        TFileSizeLimit Limit(16);
         TIniFile Ini(Path);
         try {
             Ini.WriteString("S", "k", QString(64, u'n'));

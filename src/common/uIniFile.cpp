@@ -34,8 +34,20 @@ bool SplitKey(const QByteArray &Line, QByteArray &Key, QByteArray &Value) {
     return true;
 }
 
+// Names are trimmed of the blanks the file's bytes are trimmed of, and no more:
+// a no-break space is part of a name, or a listed key could not be read back.
+QString TrimBlanks(const QString &Name) {
+    const auto Blank = [](QChar C) { return C == u' ' || (C >= u'\t' && C <= u'\r'); };
+    qsizetype From = 0, To = Name.size();
+    while (From < To && Blank(Name[From]))
+        ++From;
+    while (To > From && Blank(Name[To - 1]))
+        --To;
+    return Name.mid(From, To - From);
+}
+
 bool SameName(const QByteArray &Raw, const QString &Name) {
-    return FromWin1251(Raw).compare(Name.trimmed(), Qt::CaseInsensitive) == 0;
+    return FromWin1251(Raw).compare(TrimBlanks(Name), Qt::CaseInsensitive) == 0;
 }
 
 bool ParseInteger(QString Text, int &Value) {
@@ -167,7 +179,7 @@ void TIniFile::WriteString(const QString &Section, const QString &Key, const QSt
     // Line breaks inside a value would split it into lines of their own.
     QString Clean = Value;
     Clean.replace(u'\r', u' ').replace(u'\n', u' ');
-    const QByteArray NewLine = ToWin1251(Key.trimmed()) + '=' + ToWin1251(Clean);
+    const QByteArray NewLine = ToWin1251(TrimBlanks(Key)) + '=' + ToWin1251(Clean);
     const qsizetype Existing = FindKey(Section, Key);
     if (Existing >= 0) {
         FLines[static_cast<size_t>(Existing)].Text = NewLine;
@@ -180,7 +192,7 @@ void TIniFile::WriteString(const QString &Section, const QString &Key, const QSt
         };
         if (Header < 0) {
             EndLastLine();
-            FLines.push_back({'[' + ToWin1251(Section.trimmed()) + ']', "\r\n"});
+            FLines.push_back({'[' + ToWin1251(TrimBlanks(Section)) + ']', "\r\n"});
             FLines.push_back({NewLine, "\r\n"});
         } else {
             // After the last non-blank line of the section, so that a blank

@@ -29,6 +29,18 @@ TEST_F(TIniFixture, NamesMatchWithoutRegardToCase) {
     EXPECT_FALSE(Ini.ValueExists("Transmitter", "ключ"));
 }
 
+TEST_F(TIniFixture, ListedNamesReadBack) {
+    // A no-break space (0xA0) is no blank of the file: it stays part of the name.
+    WriteAll(Path, "[S]\r\n\xA0key\xA0=1\r\nkey=2\r\n\t spaced \t=3\r\n");
+    const TIniFile Ini(Path);
+    const QStringList Keys = Ini.ReadSection("S");
+    ASSERT_EQ(Keys.size(), 3);
+    EXPECT_EQ(Ini.ReadInteger("S", Keys[0], 0), 1);
+    EXPECT_EQ(Ini.ReadInteger("S", Keys[1], 0), 2);
+    EXPECT_EQ(Ini.ReadInteger("S", Keys[2], 0), 3);
+    EXPECT_EQ(Ini.ReadInteger("S", " spaced ", 0), 3);
+}
+
 TEST_F(TIniFixture, WritesTouchOnlyTheirOwnLine) {
     const QByteArray Before = "; leading comment\r\n"
                               "[A]\n"

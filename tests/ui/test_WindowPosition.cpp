@@ -4,6 +4,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QWidget>
 #include <gtest/gtest.h>
 
@@ -67,6 +69,19 @@ TEST(WindowPosition, StateIsAppliedAfterTheBounds) {
     Main.setWindowState(Qt::WindowMaximized);
     SaveWindowPosition(&Main);
     EXPECT_EQ(TIniFile(WndPos(Folder)).ReadInteger("fMain", "WindowState", -1), 2);
+}
+
+TEST(WindowPosition, AbsurdSizeIsLimitedToTheScreens) {
+    TTestFolder Folder;
+    WriteAll(WndPos(Folder), "[fGraph]\r\nLeft=-20\r\nTop=30\r\nWidth=100000000\r\nHeight=-7\r\n");
+    QWidget Window;
+    Window.setObjectName("fGraph");
+    LoadWindowPosition(&Window);
+    const QSize Screens = QGuiApplication::primaryScreen()->virtualSize();
+    EXPECT_EQ(Window.width(), Screens.width());
+    EXPECT_GE(Window.height(), 0);
+    EXPECT_LE(Window.height(), Screens.height());
+    EXPECT_EQ(Window.pos(), QPoint(-20, 30)) << "positions off the screen are the user's business";
 }
 
 TEST(WindowPosition, OnlyWindowsAndOnlyTheirOwnSection) {

@@ -45,6 +45,9 @@ QString IniFile() {
     static const QString Path =
         (QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath()) +
         QStringLiteral("/fuzz_ini_%1.ini").arg(QCoreApplication::applicationPid());
+    // Registered once the path exists, so that it runs before the path is destroyed.
+    static const bool Cleanup = std::atexit([] { QFile::remove(Path); }) == 0;
+    (void)Cleanup;
     return Path;
 }
 

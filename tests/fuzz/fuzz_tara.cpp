@@ -20,6 +20,9 @@ QString TableFile() {
         F.open(QIODevice::WriteOnly);
         return P;
     }();
+    // Registered once the path exists, so that it runs before the path is destroyed.
+    static const bool Cleanup = std::atexit([] { QFile::remove(Path); }) == 0;
+    (void)Cleanup;
     return Path;
 }
 

@@ -175,7 +175,8 @@ double TIniFile::ReadFloat(const QString &Section, const QString &Key, double De
 }
 
 void TIniFile::WriteString(const QString &Section, const QString &Key, const QString &Value) {
-    Load(); // another writer may have changed the file since it was read
+    if (FUpdating == 0)
+        Load(); // another writer may have changed the file since it was read
     // Line breaks inside a value would split it into lines of their own.
     QString Clean = Value;
     Clean.replace(u'\r', u' ').replace(u'\n', u' ');
@@ -205,7 +206,18 @@ void TIniFile::WriteString(const QString &Section, const QString &Key, const QSt
             FLines.insert(FLines.begin() + At, TLine{NewLine, "\r\n"});
         }
     }
-    Save();
+    if (FUpdating == 0)
+        Save();
+}
+
+void TIniFile::BeginUpdate() {
+    if (FUpdating++ == 0)
+        Load();
+}
+
+void TIniFile::EndUpdate() {
+    if (FUpdating > 0 && --FUpdating == 0)
+        Save();
 }
 
 void TIniFile::WriteInteger(const QString &Section, const QString &Key, int Value) {

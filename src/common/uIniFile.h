@@ -40,6 +40,11 @@ public:
     void WriteFloat(const QString &Section, const QString &Key, double Value,
                     const TFormatSettings &Settings = DefaultFormatSettings());
 
+    // Between BeginUpdate and EndUpdate writes are kept in memory and the file
+    // is written once, at EndUpdate: a set of keys lands on disk whole or not at all.
+    void BeginUpdate();
+    void EndUpdate(); // throws EIniFileError; the file then stays as it was
+
     bool SectionExists(const QString &Section) const;
     bool ValueExists(const QString &Section, const QString &Key) const;
     QStringList ReadSection(const QString &Section) const; // key names in file order
@@ -64,4 +69,5 @@ private:
 
     QString FFileName;
     std::vector<TLine> FLines;
+    int FUpdating = 0;
 };

@@ -31,3 +31,23 @@ private:
 };
 
 extern TPollSet PollSet;
+
+// ---- parameter files: PAR/<plant number>.ini beside the program, section "Lanx1"
+
+// The PAR folder beside the program (an existing folder of that name in any
+// letter case is taken as it is).
+QString ParametersFolder();
+// PAR/<plant number>.ini for the device's current plant number.
+QString ParametersFileName(const TLanx1 &Device);
+// Reads the eighteen keys into the device's copy; missing or unreadable keys
+// give their defaults. Nothing is sent to the device.
+void LoadParametersFromFile(TLanx1 &Device, const QString &Path);
+// Writes the eighteen keys in one piece: on failure the file stays as it was.
+// Throws EIniFileError.
+void SaveParametersToFile(TLanx1 &Device, const QString &Path);
+
+enum class TSaveParametersResult { Saved, Kept, Failed };
+// Saves into ParametersFileName, asking first whether an existing file is to
+// be replaced (No keeps it). Path receives the file's path, Error the reason
+// of a failure.
+TSaveParametersResult SaveParameters(TLanx1 &Device, QString *Path = nullptr, QString *Error = nullptr);

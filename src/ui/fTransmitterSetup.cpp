@@ -8,6 +8,7 @@
 #include <QSerialPortInfo>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <algorithm>
 
 Q_LOGGING_CATEGORY(lcTransmitterSetup, "lanx1.transmitter.setup")
 

@@ -356,7 +356,7 @@ int RunPoll(const TGlobalOptions &Options, const QStringList &Args, QTextStream 
     // line (the port failed) as a missing transmission.
     bool CycleFailed = false;
     int Transmitted = 0;
-    Lanx1->ExchangeState.OnInput = [&](TIOData *) {
+    Lanx1->ExchangeState.OnOutput = [&](TIOData *) {
         if (Lanx1->ExchangeState.AsThreeStates() == tsTrue)
             CycleFailed = true;
     };
@@ -402,7 +402,7 @@ int RunPoll(const TGlobalOptions &Options, const QStringList &Args, QTextStream 
         if (P.Count == 0 || Cycles < P.Count)
             WaitUntil(Start + std::chrono::milliseconds(P.Period));
     }
-    Lanx1->ExchangeState.OnInput = nullptr;
+    Lanx1->ExchangeState.OnOutput = nullptr;
     if (FailedCycles == 0)
         return ExitOk;
     Err << "lanx1ctl: " << FailedCycles << " of " << Cycles << " poll cycles had a failed exchange; last error: "

@@ -1,0 +1,489 @@
+#include "uCtlCommands.h"
+
+#include "Tara.h"
+#include "uBDE.h"
+#include "uCtlSession.h"
+#include "uDataCtrl.h"
+#include "uDateTime.h"
+#include "uLanx1Instance.h"
+#include "uMath.h"
+#include "uString.h"
+#include "uTextFile.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+namespace {
+
+std::atomic<bool> GPollStop{false};
+
+// ---- properties
+
+// The properties each read kind sets, in the order they are printed.
+const QStringList &PrintOrder() {
+    static const QStringList L{"PlantNumber", "Modification", "Level",       "Volume",          "Frequency",
+                               "Freq1",       "Freq2",        "Value1",      "Value2",          "Value20mA",
+                               "Turning4mA",  "Turning20mA",  "ControlRegister", "ModeCurrentOutput", "KKalman"};
+    return L;
+}
+
+QStringList PropertiesOfRead(std::uint8_t Kind) {
+    switch (Kind) {
+    case rkReadAll:
+        // Without a frequency signal the reply only brings the control register.
+        if (Lanx1->NoFrequencySignal())
+            return {"ControlRegister", "ModeCurrentOutput"};
+        return {"PlantNumber", "Modification", "Level",           "Volume",           "Frequency",
+                "Freq1",       "Freq2",        "ControlRegister", "ModeCurrentOutput"};
+    case rkReadPlantNumber: return {"PlantNumber"};
+    case rkReadModification: return {"Modification"};
+    case rkReadLevel: return {"Level"};
+    case rkReadVolume: return {"Volume"};
+    case rkReadFrequency: return {"Frequency"};
+    case rkReadFreq1: return {"Freq1"};
+    case rkReadFreq2: return {"Freq2"};
+    case rkReadValue1: return {"Value1"};
+    case rkReadValue2: return {"Value2"};
+    case rkReadValue20mA: return {"Value20mA"};
+    case rkReadTurning4mA: return {"Turning4mA"};
+    case rkReadTurning20mA: return {"Turning20mA"};
+    case rkReadControlRegister: return {"ControlRegister", "ModeCurrentOutput"};
+    case rkReadKKalman: return {"KKalman"};
+    default: return {};
+    }
+}
+
+// The device object's value as printed: reals through NumberText.
+QString PrintedValue(const QString &Name) {
+    if (Name == QLatin1String("Level"))
+        return NumberText(Lanx1->Level.AsDouble());
+    if (Name == QLatin1String("Volume"))
+        return NumberText(Lanx1->Volume.AsDouble());
+    if (Name == QLatin1String("Value1"))
+        return NumberText(Lanx1->Value1());
+    if (Name == QLatin1String("Value2"))
+        return NumberText(Lanx1->Value2());
+    if (Name == QLatin1String("Value20mA"))
+        return NumberText(Lanx1->Value20mA());
+    return Lanx1->PropertyText(Name);
+}
+
+void PrintProperties(const QStringList &Names, QTextStream &Out) {
+    for (const QString &Name : PrintOrder())
+        if (Names.contains(Name))
+            Out << Name << u'=' << PrintedValue(Name) << u'\n';
+}
+
+// The properties 'write' accepts and their write requests (0: none of its own).
+struct TWritable {
+    const char *Name;
+    std::uint8_t Kind;
+};
+constexpr TWritable kWritable[] = {
+    {"KKalman", rkWriteKKalman},       {"Freq1", rkWriteFreq1},
+    {"Freq2", rkWriteFreq2},           {"Value1", rkWriteValue1},
+    {"Value2", rkWriteValue2},         {"Value20mA", rkWriteValue20mA},
+    {"Turning4mA", rkWriteTurning4mA}, {"Turning20mA", rkWriteTurning20mA},
+    {"ModeCurrentOutput", rkWriteControlRegister}, {"SystemAddressNew", rkWriteSystemAddress},
+    {"PlantNumber", 0},
+};
+
+const TWritable *FindWritable(const QString &Name) {
+    for (const TWritable &W : kWritable)
+        if (Name.compare(QLatin1String(W.Name), Qt::CaseInsensitive) == 0)
+            return &W;
+    return nullptr;
+}
+
+struct TAssignment {
+    const TWritable *Property;
+    QString Name; // as the device object spells it
+    QString Value;
+};
+
+// NAME=VALUE words; unknown names and repeated names are usage errors.
+QList<TAssignment> ParseAssignments(const QStringList &Words) {
+    QList<TAssignment> L;
+    for (const QString &Word : Words) {
+        const qsizetype Eq = Word.indexOf(u'=');
+        if (Eq <= 0)
+            throw ECtlUsage(QStringLiteral("expected NAME=VALUE, got ") + Word);
+        const TWritable *W = FindWritable(Word.left(Eq).trimmed());
+        if (!W)
+            throw ECtlUsage(QStringLiteral("no writable property ") + Word.left(Eq));
+        const QString Name = QLatin1String(W->Name);
+        for (const TAssignment &A : L)
+            if (A.Name == Name)
+                throw ECtlUsage(Name + QStringLiteral(" given twice"));
+        L.append({W, Name, Word.mid(Eq + 1)});
+    }
+    return L;
+}
+
+// Gives every value to the device object's setter and reads it back: a value
+// that is no number or that the setter ignored is refused before anything is sent.
+void AssignAll(const QList<TAssignment> &Assignments) {
+    for (const TAssignment &A : Assignments) {
+        const auto Refused = [&] {
+            return ECtlFailure(QStringLiteral("value refused: ") + A.Name + u'=' + A.Value + QStringLiteral(", nothing sent"));
+        };
+        if (!Lanx1->SetPropertyText(A.Name, A.Value))
+            throw Refused();
+        double Wanted = 0;
+        try {
+            Wanted = ParseReal(A.Value, A.Name);
+        } catch (const ECtlUsage &) {
+            throw Refused();
+        }
+        bool Ok = false;
+        const double Got = Lanx1->PropertyText(A.Name).toDouble(&Ok);
+        if (!Ok || Got != Wanted)
+            throw Refused();
+    }
+}
+
+std::uint8_t ParseKindWord(const QString &Word) {
+    bool Ok = false;
+    const int Kind = Word.toInt(&Ok);
+    if (!Ok || !IsRequestKind(Kind))
+        throw ECtlUsage(QStringLiteral("no request kind ") + Word + QStringLiteral(" (0..30 except 16 and 18)"));
+    return static_cast<std::uint8_t>(Kind);
+}
+
+// ---- read
+
+// The read kinds of the WHAT words; "params" stands for the eleven reads.
+QList<int> ReadKinds(const QStringList &Words) {
+    static const QMap<QString, int> Kinds{
+        {"all", rkReadAll},          {"level", rkReadLevel},          {"volume", rkReadVolume},
+        {"frequency", rkReadFrequency}, {"plant", rkReadPlantNumber}, {"modification", rkReadModification},
+        {"freq1", rkReadFreq1},      {"freq2", rkReadFreq2},          {"value1", rkReadValue1},
+        {"value2", rkReadValue2},    {"value20ma", rkReadValue20mA},  {"turning4ma", rkReadTurning4mA},
+        {"turning20ma", rkReadTurning20mA}, {"control", rkReadControlRegister}, {"kkalman", rkReadKKalman},
+        {"params", -1}};
+    if (Words.isEmpty())
+        throw ECtlUsage(QStringLiteral("read: what to read?"));
+    QList<int> L;
+    for (const QString &Word : Words) {
+        const auto It = Kinds.find(Word.toLower());
+        if (It == Kinds.end())
+            throw ECtlUsage(QStringLiteral("read: unknown WHAT ") + Word);
+        L << *It;
+    }
+    return L;
+}
+
+// ---- poll
+
+struct TPollOptions {
+    int Period = 0;
+    int Count = 0;
+    QList<int> Kinds{rkReadAll};
+};
+
+TPollOptions ParsePollOptions(const TCommandArgs &A, int DefaultPeriod) {
+    if (!A.Words.isEmpty())
+        throw ECtlUsage(QStringLiteral("poll: unexpected ") + A.Words.first());
+    TPollOptions P;
+    P.Period = A.Options.contains("--period") ? ParseInt(A.Options["--period"], 100, 60000, "--period")
+                                               : std::clamp(DefaultPeriod, 100, 60000);
+    P.Count = A.Options.contains("--count") ? ParseInt(A.Options["--count"], 0, 1000000000, "--count") : 0;
+    if (A.Options.contains("--kinds")) {
+        P.Kinds.clear();
+        for (const QString &Word : A.Options["--kinds"].split(u',')) {
+            bool Ok = false;
+            const int Kind = Word.trimmed().toInt(&Ok);
+            if (!Ok || (Kind != 0 && Kind != 3 && Kind != 4 && Kind != 5))
+                throw ECtlUsage(QStringLiteral("--kinds: ") + Word + QStringLiteral(" is not one of 0, 3, 4, 5"));
+            if (!P.Kinds.contains(Kind))
+                P.Kinds << Kind;
+        }
+        std::sort(P.Kinds.begin(), P.Kinds.end());
+    }
+    return P;
+}
+
+// Waits until Deadline or a stop request.
+void WaitUntil(std::chrono::steady_clock::time_point Deadline) {
+    while (!GPollStop.load()) {
+        const auto Left = Deadline - std::chrono::steady_clock::now();
+        if (Left <= std::chrono::steady_clock::duration::zero())
+            return;
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(Left, std::chrono::milliseconds(50)));
+    }
+}
+
+// ---- table
+
+TTara LoadTableFile(const QString &File, const QString &Name, bool &Loaded) {
+    bool Ok = false;
+    const QStringList Lines = ReadTextLines(File, &Ok);
+    if (!Ok)
+        throw ECtlFailure(QStringLiteral("cannot read the table file ") + File);
+    TTara Tara;
+    Tara.FileName = File;
+    Tara.TableName = Name;
+    Loaded = Tara.LoadFromStrings(Lines);
+    return Tara;
+}
+
+} // namespace
+
+void RequestPollStop() {
+    GPollStop = true;
+}
+
+int RunFrame(const TGlobalOptions &Options, const QStringList &Args, QTextStream &Out) {
+    const TCommandArgs A = SplitCommandArgs(Args, {"--block"});
+    if (A.Words.isEmpty())
+        throw ECtlUsage(QStringLiteral("frame: which request kind?"));
+    const std::uint8_t Kind = ParseKindWord(A.Words.first());
+    const int Block = A.Options.contains("--block") ? ParseInt(A.Options["--block"], 1, 2, "--block") : 1;
+    const QList<TAssignment> Assignments = ParseAssignments(A.Words.mid(1));
+    TCtlDevice Device(Options);
+    AssignAll(Assignments);
+    Lanx1->SetTableBlock(static_cast<std::uint8_t>(Block));
+    Out << StringToHex(AppendCrc16(Lanx1->BuildRequest(Kind))) << u'\n';
+    return ExitOk;
+}
+
+int RunRead(const TGlobalOptions &Options, const QStringList &Args, QTextStream &Out) {
+    const TCommandArgs A = SplitCommandArgs(Args, {});
+    const QList<int> Kinds = ReadKinds(A.Words);
+    TCtlDevice Device(Options);
+    TCtlSession Session(Options);
+    QStringList Set;
+    for (const int Kind : Kinds) {
+        if (Kind < 0) {
+            ReadAllParameters(Session.Executor(), [&] { return Session.Failed(); });
+            Session.ThrowIfFailed();
+            for (const std::uint8_t K : AllParameterKinds())
+                Set << PropertiesOfRead(K);
+            continue;
+        }
+        const auto K = static_cast<std::uint8_t>(Kind);
+        if (!Session.Execute(K, CommandHint(K)))
+            Session.ThrowIfFailed();
+        Set << PropertiesOfRead(K);
+    }
+    PrintProperties(Set, Out);
+    return ExitOk;
+}
+
+int RunWrite(const TGlobalOptions &Options, const QStringList &Args, QTextStream &Out) {
+    const TCommandArgs A = SplitCommandArgs(Args, {});
+    if (A.Words.isEmpty())
+        throw ECtlUsage(QStringLiteral("write: what to write?"));
+    const QList<TAssignment> Assignments = ParseAssignments(A.Words);
+    bool Address = false, Plant = false;
+    for (const TAssignment &W : Assignments) {
+        Address |= W.Name == QLatin1String("SystemAddressNew");
+        Plant |= W.Name == QLatin1String("PlantNumber");
+    }
+    if (Plant && !Address)
+        throw ECtlUsage(QStringLiteral("PlantNumber is only written together with SystemAddressNew"));
+
+    // Everything is checked before the port is even opened.
+    TCtlDevice Device(Options);
+    AssignAll(Assignments);
+    TCtlSession Session(Options);
+    // The address write carries the plant number: without one given, the device keeps its own.
+    if (Address && !Plant && !Session.Execute(rkReadPlantNumber, CommandHint(rkReadPlantNumber)))
+        Session.ThrowIfFailed();
+    QStringList Written;
+    for (const TAssignment &W : Assignments) {
+        if (W.Property->Kind == 0)
+            continue;
+        if (W.Name == QLatin1String("ModeCurrentOutput")) {
+            WriteModeCurrentOutput(*Lanx1, Lanx1->ModeCurrentOutput(), Session.Executor());
+        } else {
+            Session.Execute(W.Property->Kind, CommandHint(W.Property->Kind));
+        }
+        Session.ThrowIfFailed();
+        Written << W.Name;
+        if (W.Name == QLatin1String("SystemAddressNew"))
+            Written << QStringLiteral("PlantNumber");
+        if (W.Name == QLatin1String("ModeCurrentOutput"))
+            Written << QStringLiteral("ControlRegister");
+    }
+    for (const QString &Name : Written)
+        Out << Name << u'=' << PrintedValue(Name) << u'\n';
+    return ExitOk;
+}
+
+int RunAutocal(const TGlobalOptions &Options, const QStringList &Args, QTextStream &Out) {
+    const TCommandArgs A = SplitCommandArgs(Args, {});
+    if (A.Words.size() != 2)
+        throw ECtlUsage(QStringLiteral("autocal: expected c1|c2 VALUE"));
+    const QString Point = A.Words[0].toLower();
+    if (Point != QLatin1String("c1") && Point != QLatin1String("c2"))
+        throw ECtlUsage(QStringLiteral("autocal: ") + A.Words[0] + QStringLiteral(" is neither c1 nor c2"));
+    const int N = Point == QLatin1String("c1") ? 1 : 2;
+    const double Value = ParseReal(A.Words[1], QStringLiteral("VALUE"));
+    TCtlDevice Device(Options);
+    const double Max = Lanx1->Level.Description.GetMax();
+    if (!(Value >= 0 && Value <= Max))
+        throw ECtlFailure(QStringLiteral("value refused: ") + A.Words[1] + QStringLiteral(" is outside 0..") +
+                          NumberText(Max) + QStringLiteral(", nothing sent"));
+    TCtlSession Session(Options);
+    const TSequenceResult R = Autocalibrate(*Lanx1, N, Value, Session.Executor());
+    if (R.Refused)
+        throw ECtlFailure(QStringLiteral("value refused: ") + A.Words[1] + QStringLiteral(", nothing sent"));
+    if (!R.Skipped.empty() && Session.Failed())
+        throw ECtlFailure(Session.FailureText() + QStringLiteral("; the calibration was not started"));
+    Session.ThrowIfFailed();
+    PrintProperties(N == 1 ? QStringList{"Value1", "Freq1"} : QStringList{"Value2", "Freq2"}, Out);
+    return ExitOk;
+}
+
+int RunPoll(const TGlobalOptions &Options, const QStringList &Args, QTextStream &Out, QTextStream &Err) {
+    const TCommandArgs A = SplitCommandArgs(Args, {"--period", "--count", "--kinds"});
+    ParsePollOptions(A, 200); // usage errors before the port is opened
+    TCtlDevice Device(Options);
+    TCtlSession Session(Options);
+    const TPollOptions P = ParsePollOptions(A, Session.Engine().ReqDevicesTimer
+                                                   ? Session.Engine().ReqDevicesTimer->Interval() : 200);
+    PollSet.Clear();
+    for (const int Kind : P.Kinds)
+        PollSet.Include(Kind);
+
+    // A failed exchange shows as the error state; one that never reached the
+    // line (the port failed) as a missing transmission.
+    bool CycleFailed = false;
+    int Transmitted = 0;
+    Lanx1->ExchangeState.OnOutput = [&](TIOData *) {
+        if (Lanx1->ExchangeState.AsThreeStates() == tsTrue)
+            CycleFailed = true;
+    };
+    const auto PreviousTransmit = Session.Engine().Transmitter->OnTransmit;
+    Session.Engine().Transmitter->OnTransmit = [&](TTransmitter *T, const QByteArray &S, bool An, const QByteArray &R) {
+        ++Transmitted;
+        if (PreviousTransmit)
+            PreviousTransmit(T, S, An, R);
+    };
+
+    int Cycles = 0, FailedCycles = 0;
+    QString LastError;
+    GPollStop = false;
+    while (!GPollStop.load() && (P.Count == 0 || Cycles < P.Count)) {
+        const auto Start = std::chrono::steady_clock::now();
+        CycleFailed = false;
+        Transmitted = 0;
+        Session.Engine().PollCycle();
+        ++Cycles;
+        QString Line = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+        QStringList Names;
+        for (const int Kind : P.Kinds)
+            for (const QString &Name : PropertiesOfRead(static_cast<std::uint8_t>(Kind)))
+                if (Name == QLatin1String("Level") || Name == QLatin1String("Volume") ||
+                    Name == QLatin1String("Frequency"))
+                    Names << Name;
+        for (const QString &Name : PrintOrder())
+            if (Names.contains(Name))
+                Line += u'\t' + Name + u'=' + PrintedValue(Name);
+        if (Transmitted < P.Kinds.size()) {
+            CycleFailed = true;
+            LastError = Session.Engine().Transmitter->IsOpen() ? QStringLiteral("exchange failed")
+                                                              : QStringLiteral("the port is closed");
+        } else if (CycleFailed) {
+            LastError = Lanx1->LastErrorText();
+        }
+        if (CycleFailed) {
+            ++FailedCycles;
+            Line += QStringLiteral("\tError=") + LastError;
+        }
+        Out << Line << u'\n';
+        Out.flush();
+        if (P.Count == 0 || Cycles < P.Count)
+            WaitUntil(Start + std::chrono::milliseconds(P.Period));
+    }
+    Lanx1->ExchangeState.OnOutput = nullptr;
+    if (FailedCycles == 0)
+        return ExitOk;
+    Err << "lanx1ctl: " << FailedCycles << " of " << Cycles << " poll cycles had a failed exchange; last error: "
+        << LastError << u'\n';
+    return ExitFailure;
+}
+
+int RunTable(const TGlobalOptions &Options, const QStringList &Args, QTextStream &Out) {
+    const TCommandArgs A = SplitCommandArgs(Args, {});
+    const QString Sub = A.Words.value(0);
+    const auto Expect = [&](int Count, const char *Usage) {
+        if (A.Words.size() != Count)
+            throw ECtlUsage(QStringLiteral("usage: lanx1ctl table ") + QLatin1String(Usage));
+    };
+    if (Sub == QLatin1String("read")) {
+        Expect(2, "read FILE");
+        TCtlDevice Device(Options);
+        TCtlSession Session(Options);
+        const TTableTransferResult R = ReadDeviceTable(*Lanx1);
+        if (!R.Ok())
+            throw ECtlFailure(Session.BlockFailureText(R.Failed.first()) + QStringLiteral("; ") + A.Words[1] +
+                              QStringLiteral(" not written"));
+        try {
+            WriteTextLines(A.Words[1], DeviceTableLines(Lanx1->Table()));
+        } catch (const ETextFileError &) {
+            throw ECtlFailure(QStringLiteral("cannot write the table file ") + A.Words[1]);
+        }
+        return ExitOk;
+    }
+    if (Sub == QLatin1String("write")) {
+        Expect(3, "write FILE NAME");
+        bool Loaded = false;
+        const TTara Tara = LoadTableFile(A.Words[1], A.Words[2], Loaded);
+        if (!Loaded || Tara.Table.empty())
+            throw ECtlFailure(QStringLiteral("table ") + A.Words[2] + QStringLiteral(" of ") + A.Words[1] +
+                              QStringLiteral(" does not load, nothing sent"));
+        TCtlDevice Device(Options);
+        TCtlSession Session(Options);
+        const TTableTransferResult R = WriteDeviceTable(*Lanx1, Tara, Loaded);
+        if (!R.Ok())
+            throw ECtlFailure(Session.BlockFailureText(R.Failed.first()));
+        return ExitOk;
+    }
+    if (Sub == QLatin1String("volume")) {
+        Expect(4, "volume FILE NAME LEVEL");
+        const double Level = ParseReal(A.Words[3], QStringLiteral("LEVEL"));
+        bool Loaded = false;
+        const TTara Tara = LoadTableFile(A.Words[1], A.Words[2], Loaded);
+        double Volume = 0;
+        if (!Loaded || !Tara.LevelToVolume(Level, Volume))
+            throw ECtlFailure(QStringLiteral("table ") + A.Words[2] + QStringLiteral(" of ") + A.Words[1] +
+                              QStringLiteral(" does not load or has fewer than two points"));
+        Out << "Volume=" << NumberText(Volume) << u'\n';
+        return ExitOk;
+    }
+    throw ECtlUsage(QStringLiteral("table: expected read, write or volume"));
+}
+
+int RunArchive(const TGlobalOptions &, const QStringList &Args, QTextStream &Out) {
+    const TCommandArgs A = SplitCommandArgs(Args, {"--from", "--to", "--data"});
+    if (A.Words.size() != 1)
+        throw ECtlUsage(QStringLiteral("archive: expected one series NAME (aLevel, aVolume, aFreq)"));
+    const QString Name = A.Words[0];
+    if (!A.Options.contains("--from") || !A.Options.contains("--to"))
+        throw ECtlUsage(QStringLiteral("archive: --from and --to are required"));
+    const QDateTime From = ParseDateTime(A.Options["--from"], false, "--from");
+    const QDateTime To = ParseDateTime(A.Options["--to"], true, "--to");
+    if (To < From)
+        throw ECtlUsage(QStringLiteral("archive: --to lies before --from"));
+    if (ArchiveFilePath(Name, DateTimeFromQt(From), QStringLiteral(".db")).isEmpty())
+        throw ECtlUsage(QStringLiteral("archive: ") + Name + QStringLiteral(" is no series name"));
+    if (A.Options.contains("--data"))
+        SetDbPath(A.Options["--data"]);
+    else
+        LoadArchiveSettings();
+    if (!QDir(DbPath()).exists())
+        throw ECtlFailure(QStringLiteral("no archive folder ") + DbPath());
+    TArchiveSeries Points;
+    ReadArchiveRange(Name, DateTimeFromQt(From), DateTimeFromQt(To), Points);
+    for (std::size_t i = 0; i < Points.size(); ++i)
+        Out << DateTimeToQt(Points.DT[i]).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")) << u'\t'
+            << NumberText(Points.V[i]) << u'\n';
+    return ExitOk;
+}

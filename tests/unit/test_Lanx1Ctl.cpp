@@ -1,0 +1,337 @@
+// lanx1ctl run as a process against the simulated transducer, in a fresh
+// working folder whose INI/ComPort.ini names no usable port: every device
+// command reaches the simulator only through --port.
+#include "Lanx1.h"
+#include "SimulatorFixture.h"
+#include "TLanx1DeviceModel.h"
+#include "TestEnvironment.h"
+#include "uMath.h"
+#include "uString.h"
+#include "uTextFile.h"
+#include "uWin1251.h"
+
+#include <QCoreApplication>
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QMap>
+#include <QProcess>
+#include <cmath>
+#include <gtest/gtest.h>
+
+using TModel = TLanx1DeviceModel;
+
+namespace {
+
+struct TCtlResult {
+    int Status = -1;
+    QString Out;
+    QString Err;
+    QStringList Lines() const { return Out.split(u'\n', Qt::SkipEmptyParts); }
+    // Name=value lines as a map.
+    QMap<QString, QString> Values() const {
+        QMap<QString, QString> M;
+        for (const QString &L : Lines())
+            M.insert(L.section(u'=', 0, 0), L.section(u'=', 1));
+        return M;
+    }
+};
+
+const QByteArray kComPort = "[Transmitter]\r\nPort=/dev/lanx1-no-such-port\r\nBaudRate=9600\r\n"
+                            "ReadInterval=10\r\nReadTotalConstant=40\r\nReadTotalMultiplier=0\r\n";
+
+class Lanx1Ctl : public ::testing::Test {
+protected:
+    void SetUp() override {
+        WriteAll(Folder.File(QStringLiteral("INI/ComPort.ini")), kComPort);
+        Sim.Sim().SetLevel(42.5);
+    }
+
+    TCtlResult Ctl(const QStringList &Args) {
+        QProcess P;
+        P.setWorkingDirectory(Folder.Path());
+        P.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../src/lanx1ctl"), Args);
+        TCtlResult R;
+        if (!P.waitForFinished(120000)) {
+            ADD_FAILURE() << "lanx1ctl did not finish: " << Args.join(u' ').toStdString();
+            P.kill();
+            P.waitForFinished();
+            return R;
+        }
+        R.Status = P.exitStatus() == QProcess::NormalExit ? P.exitCode() : -1;
+        R.Out = QString::fromLocal8Bit(P.readAllStandardOutput());
+        R.Err = QString::fromLocal8Bit(P.readAllStandardError());
+        return R;
+    }
+    // A device command through the simulator's port.
+    TCtlResult Dev(const QStringList &Args) { return Ctl(QStringList{"--port", Sim.PortName()} + Args); }
+
+    QString Today() const { return QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")); }
+
+    TTestFolder Folder;
+    TSimulatorFixture Sim;
+};
+
+QString ExpectedFrame(std::uint8_t Kind, int Address, void (*Prepare)(TLanx1 &) = nullptr) {
+    TLanx1 D;
+    D.SetSystemAddress(static_cast<std::uint16_t>(Address));
+    D.SetTableBlock(1);
+    if (Prepare)
+        Prepare(D);
+    return StringToHex(AppendCrc16(D.BuildRequest(Kind)));
+}
+
+// A table file "T" of 32 points with values that need single precision.
+void WriteTableFile(const QString &Path) {
+    QStringList Lines{QStringLiteral("* points"), QStringLiteral("T=32")};
+    for (int i = 0; i < 32; ++i)
+        Lines << QString::number(i * 31.7, 'f', 3).replace(u'.', u',') + u' ' +
+                     QString::number(i * i * 0.913, 'f', 4).replace(u'.', u',');
+    WriteTextLines(Path, Lines);
+}
+
+} // namespace
+
+TEST_F(Lanx1Ctl, FrameNeedsNoPort) {
+    TCtlResult R = Ctl({"frame", "3"});
+    EXPECT_EQ(R.Status, 0) << R.Err.toStdString();
+    EXPECT_EQ(R.Out, QStringLiteral("01 03 00 02 00 02 65 CB\n"));
+    EXPECT_TRUE(R.Err.isEmpty());
+
+    R = Ctl({"--address", "7", "frame", "15", "KKalman=9"});
+    EXPECT_EQ(R.Status, 0);
+    EXPECT_EQ(R.Out.trimmed(), ExpectedFrame(15, 7, [](TLanx1 &D) { D.SetKKalman(9); }));
+
+    R = Ctl({"frame", "29", "--block", "2"});
+    EXPECT_EQ(R.Status, 0);
+    EXPECT_EQ(R.Out.trimmed().left(11), QStringLiteral("01 10 00 2E")); // levels of block 2 start at 46
+
+    EXPECT_EQ(Ctl({"frame", "16"}).Status, 2);
+    EXPECT_EQ(Ctl({"frame", "31"}).Status, 2);
+    EXPECT_EQ(Ctl({"frame", "15", "KKalman=0"}).Status, 1);
+    EXPECT_EQ(Sim.Sim().RequestCount(), 0);
+}
+
+TEST_F(Lanx1Ctl, ReadPrintsEveryPropertyOnceWithADecimalPoint) {
+    Sim.Sim().SetRegister(TModel::rgPlantNumber, 4321);
+    Sim.Sim().SetRegister(TModel::rgKKalman, 12);
+    Sim.Sim().SetFloat(TModel::rgValue1, 0.1f);
+    TCtlResult R = Dev({"read", "level", "plant", "kkalman", "value1", "level"});
+    EXPECT_EQ(R.Status, 0) << R.Err.toStdString();
+    EXPECT_TRUE(R.Err.isEmpty());
+    EXPECT_EQ(R.Lines(), (QStringList{"PlantNumber=4321", "Level=42.5", "Value1=0.1", "KKalman=12"}));
+
+    // "params" runs the eleven reads in their order.
+    const int Before = Sim.Sim().RequestCount();
+    R = Dev({"read", "params"});
+    EXPECT_EQ(R.Status, 0) << R.Err.toStdString();
+    const QList<QByteArray> Frames = Sim.Sim().Requests().mid(Before);
+    QList<int> Starts;
+    for (const QByteArray &F : Frames)
+        Starts << static_cast<std::uint8_t>(F[2]) * 256 + static_cast<std::uint8_t>(F[3]);
+    EXPECT_EQ(Starts, (QList<int>{0, 1, 9, 149, 150, 12, 11, 146, 144, 13, 148}));
+    const QMap<QString, QString> V = R.Values();
+    EXPECT_EQ(V.size(), 12);
+    EXPECT_EQ(V.value("ModeCurrentOutput"), QStringLiteral("1"));
+    EXPECT_EQ(V.value("Freq2"), QString::number(Sim.Sim().Register(TModel::rgFreq2)));
+
+    R = Dev({"read", "all"});
+    EXPECT_EQ(R.Status, 0);
+    EXPECT_EQ(R.Values().keys(), (QStringList{"ControlRegister", "Freq1", "Freq2", "Frequency", "Level",
+                                              "ModeCurrentOutput", "Modification", "PlantNumber", "Volume"}));
+    EXPECT_EQ(R.Values().value("Level").toDouble(), 42.5);
+}
+
+TEST_F(Lanx1Ctl, FailuresAndUsageErrorsHaveTheirStatus) {
+    Sim.Sim().SetFault(TSimFault::Silence);
+    TCtlResult R = Dev({"--attempts", "2", "read", "level", "plant"});
+    EXPECT_EQ(R.Status, 1);
+    EXPECT_TRUE(R.Out.isEmpty());
+    EXPECT_EQ(R.Err.count(u'\n'), 1) << R.Err.toStdString();
+    EXPECT_TRUE(R.Err.contains(QStringLiteral("Считать уровень"))) << R.Err.toStdString();
+    EXPECT_TRUE(R.Err.contains(QStringLiteral("01 03 00 02 00 02 65 CB")));
+    EXPECT_TRUE(R.Err.contains(QStringLiteral("2 attempts")));
+    EXPECT_TRUE(R.Err.contains(QStringLiteral("Нет ответа от устройства")));
+    EXPECT_EQ(Sim.Sim().RequestCount(), 2); // the failed read ends the command
+
+    // The port of the settings file does not exist.
+    R = Ctl({"read", "level"});
+    EXPECT_EQ(R.Status, 1);
+    EXPECT_TRUE(R.Err.contains(QStringLiteral("/dev/lanx1-no-such-port")));
+
+    for (const QStringList &Bad :
+         {QStringList{}, QStringList{"bogus"}, QStringList{"read"}, QStringList{"read", "nonsense"},
+          QStringList{"--attempts", "0", "read", "level"}, QStringList{"--port"}, QStringList{"--speed", "1"},
+          QStringList{"write", "Bogus=1"}, QStringList{"write", "KKalman"}, QStringList{"write", "PlantNumber=5"},
+          QStringList{"autocal", "c3", "10"}, QStringList{"autocal", "c1", "ten"}, QStringList{"poll", "--kinds", "1"},
+          QStringList{"poll", "--period", "50"}, QStringList{"table", "copy", "a"},
+          QStringList{"archive", "aLevel", "--from", "2024-13-01", "--to", "2024-12-01"},
+          QStringList{"archive", "aLevel", "--from", "2024-01-01"}}) {
+        R = Ctl(Bad);
+        EXPECT_EQ(R.Status, 2) << Bad.join(u' ').toStdString();
+        EXPECT_EQ(R.Err.count(u'\n'), 1) << Bad.join(u' ').toStdString();
+    }
+    EXPECT_EQ(Sim.Sim().RequestCount(), 2);
+}
+
+TEST_F(Lanx1Ctl, HelpDescribesEveryCommand) {
+    TCtlResult R = Ctl({"--help"});
+    EXPECT_EQ(R.Status, 0);
+    for (const char *Command : {"frame", "read", "write", "autocal", "poll", "table", "archive"}) {
+        EXPECT_TRUE(R.Out.contains(QLatin1String(Command))) << Command;
+        const TCtlResult C = Ctl({QLatin1String(Command), "--help"});
+        EXPECT_EQ(C.Status, 0) << Command;
+        EXPECT_TRUE(C.Out.startsWith(QStringLiteral("Usage: lanx1ctl"))) << Command;
+    }
+}
+
+TEST_F(Lanx1Ctl, WriteSendsAcceptedValuesAndNothingWhenOneIsRefused) {
+    Sim.Sim().SetRegister(TModel::rgControl, 0x0108);
+    TCtlResult R = Dev({"write", "kkalman=7", "Freq1=21000", "Value2=98.5", "ModeCurrentOutput=1"});
+    EXPECT_EQ(R.Status, 0) << R.Err.toStdString();
+    EXPECT_EQ(Sim.Sim().Register(TModel::rgKKalman), 7);
+    EXPECT_EQ(Sim.Sim().Register(TModel::rgFreq1), 21000);
+    EXPECT_FLOAT_EQ(Sim.Sim().FloatAt(TModel::rgValue2), 98.5f);
+    EXPECT_EQ(Sim.Sim().Register(TModel::rgControl), 0x0118); // only the mode bit changed
+    EXPECT_EQ(R.Values().value("Value2"), QStringLiteral("98.5"));
+    EXPECT_EQ(R.Values().value("ControlRegister"), QStringLiteral("280"));
+
+    const int Before = Sim.Sim().RequestCount();
+    for (const QStringList &Refused : {QStringList{"write", "KKalman=5", "Value1=150"},
+                                       QStringList{"write", "Turning4mA=499"}, QStringList{"write", "Freq2=abc"},
+                                       QStringList{"write", "ModeCurrentOutput=3"}, QStringList{"write", "Freq1=70000"}}) {
+        R = Dev(Refused);
+        EXPECT_EQ(R.Status, 1) << Refused.join(u' ').toStdString();
+        EXPECT_TRUE(R.Err.contains(QStringLiteral("refused"))) << R.Err.toStdString();
+    }
+    EXPECT_EQ(Sim.Sim().RequestCount(), Before);
+    EXPECT_EQ(Sim.Sim().Register(TModel::rgKKalman), 7);
+
+    // The address write keeps the device's own plant number unless one is given.
+    Sim.Sim().SetRegister(TModel::rgPlantNumber, 555);
+    R = Dev({"write", "SystemAddressNew=9"});
+    EXPECT_EQ(R.Status, 0) << R.Err.toStdString();
+    EXPECT_EQ(Sim.Sim().Address(), 9);
+    EXPECT_EQ(Sim.Sim().Register(TModel::rgPlantNumber), 555);
+    R = Dev({"--address", "9", "write", "PlantNumber=777", "SystemAddressNew=3"});
+    EXPECT_EQ(R.Status, 0) << R.Err.toStdString();
+    EXPECT_EQ(Sim.Sim().Address(), 3);
+    EXPECT_EQ(Sim.Sim().Register(TModel::rgPlantNumber), 777);
+}
+
+TEST_F(Lanx1Ctl, AutocalibrationPrintsThePointReadBack) {
+    Sim.Sim().SetRegister(TModel::rgFreq1, 1);
+    TCtlResult R = Dev({"autocal", "c1", "10"});
+    EXPECT_EQ(R.Status, 0) << R.Err.toStdString();
+    EXPECT_EQ(R.Values().value("Value1"), QStringLiteral("10"));
+    EXPECT_EQ(R.Values().value("Freq1"), QString::number(Sim.Sim().Register(TModel::rgFreq1)));
+    EXPECT_NE(Sim.Sim().Register(TModel::rgFreq1), 1);
+    EXPECT_FLOAT_EQ(Sim.Sim().FloatAt(TModel::rgValue1), 10.0f);
+
+    const int Before = Sim.Sim().RequestCount();
+    R = Dev({"autocal", "C2", "150"});
+    EXPECT_EQ(R.Status, 1);
+    EXPECT_EQ(Sim.Sim().RequestCount(), Before);
+
+    Sim.Sim().SetFault(TSimFault::Silence);
+    R = Dev({"--attempts", "1", "autocal", "c2", "90"});
+    EXPECT_EQ(R.Status, 1);
+    EXPECT_TRUE(R.Err.contains(QStringLiteral("not started"))) << R.Err.toStdString();
+}
+
+TEST_F(Lanx1Ctl, PollArchivesAndTheArchiveReadsBack) {
+    TCtlResult R = Dev({"poll", "--count", "3", "--period", "100", "--kinds", "0"});
+    EXPECT_EQ(R.Status, 0) << R.Err.toStdString();
+    const QStringList Lines = R.Lines();
+    ASSERT_EQ(Lines.size(), 3);
+    for (const QString &L : Lines) {
+        const QStringList F = L.split(u'\t');
+        ASSERT_EQ(F.size(), 4) << L.toStdString();
+        EXPECT_TRUE(QDateTime::fromString(F[0], QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")).isValid());
+        EXPECT_EQ(F[1], QStringLiteral("Level=42.5"));
+        EXPECT_TRUE(F[2].startsWith(QStringLiteral("Volume=")));
+        EXPECT_TRUE(F[3].startsWith(QStringLiteral("Frequency=")));
+    }
+    // The request log, as the program writes it.
+    const QString Log = FromWin1251(
+        ReadAll(Folder.File(QStringLiteral("rd") + QDate::currentDate().toString("yyMMdd") + QStringLiteral(".txt"))));
+    EXPECT_EQ(Log.count(QStringLiteral("[01 03 00 00 00 0E C4 0E] -> [01 03 1C")), 3);
+
+    R = Ctl({"archive", "aLevel", "--from", Today(), "--to", Today()});
+    EXPECT_EQ(R.Status, 0) << R.Err.toStdString();
+    ASSERT_EQ(R.Lines().size(), 3);
+    QString Previous;
+    for (const QString &L : R.Lines()) {
+        EXPECT_EQ(L.section(u'\t', 1), QStringLiteral("42.5"));
+        EXPECT_GT(L.section(u'\t', 0, 0), Previous);
+        Previous = L.section(u'\t', 0, 0);
+    }
+    // A range before the polling holds nothing; another data folder neither.
+    EXPECT_TRUE(Ctl({"archive", "aLevel", "--from", "2001-01-01", "--to", "2001-01-02 10:00"}).Out.isEmpty());
+    EXPECT_EQ(Ctl({"archive", "aLevel", "--from", Today(), "--to", Today(), "--data", Folder.File("none")}).Status, 1);
+
+    Sim.Sim().SetFault(TSimFault::Silence);
+    R = Dev({"--attempts", "1", "poll", "--count", "1", "--kinds", "3"});
+    EXPECT_EQ(R.Status, 1);
+    ASSERT_EQ(R.Lines().size(), 1);
+    EXPECT_TRUE(R.Lines()[0].endsWith(QStringLiteral("\tError=Нет ответа от устройства")));
+    EXPECT_EQ(R.Err.count(u'\n'), 1);
+}
+
+TEST_F(Lanx1Ctl, TableWrittenAndReadBackGivesTheSamePoints) {
+    const QString Source = Folder.File(QStringLiteral("source.txt"));
+    const QString Back = Folder.File(QStringLiteral("back.txt"));
+    WriteTableFile(Source);
+    TCtlResult R = Dev({"table", "write", Source, "T"});
+    EXPECT_EQ(R.Status, 0) << R.Err.toStdString();
+    R = Dev({"table", "read", Back});
+    EXPECT_EQ(R.Status, 0) << R.Err.toStdString();
+
+    TTara Written, Read;
+    Written.FileName = Source;
+    Written.TableName = QStringLiteral("T");
+    ASSERT_TRUE(Written.LoadFromStrings(ReadTextLines(Source)));
+    Read.FileName = Back;
+    Read.TableName = QStringLiteral("ttFromLanx1");
+    ASSERT_TRUE(Read.LoadFromStrings(ReadTextLines(Back)));
+    ASSERT_EQ(Read.Table.size(), 32u);
+    for (size_t i = 0; i < 32; ++i) {
+        EXPECT_FLOAT_EQ(static_cast<float>(Read.Table[i].Level), static_cast<float>(Written.Table[i].Level)) << i;
+        EXPECT_FLOAT_EQ(static_cast<float>(Read.Table[i].Volume), static_cast<float>(Written.Table[i].Volume)) << i;
+    }
+
+    // Offline conversion through the file's table.
+    double Volume = 0;
+    ASSERT_TRUE(Written.LevelToVolume(100, Volume));
+    R = Ctl({"table", "volume", Source, "t", "100"});
+    EXPECT_EQ(R.Status, 0) << R.Err.toStdString();
+    EXPECT_DOUBLE_EQ(R.Values().value("Volume").toDouble(), Volume);
+}
+
+TEST_F(Lanx1Ctl, TableFailuresSendOrWriteNothing) {
+    const QString Source = Folder.File(QStringLiteral("source.txt"));
+    WriteTableFile(Source);
+    EXPECT_EQ(Dev({"table", "write", Source, "Missing"}).Status, 1);
+    WriteTextLines(Folder.File(QStringLiteral("short.txt")), {QStringLiteral("S=3"), QStringLiteral("1 2")});
+    EXPECT_EQ(Dev({"table", "write", Folder.File(QStringLiteral("short.txt")), "S"}).Status, 1);
+    EXPECT_EQ(Dev({"table", "write", Folder.File(QStringLiteral("absent.txt")), "T"}).Status, 1);
+    EXPECT_EQ(Ctl({"table", "volume", Source, "Missing", "5"}).Status, 1);
+    EXPECT_EQ(Sim.Sim().RequestCount(), 0);
+
+    Sim.Sim().SetFault(TSimFault::Silence);
+    const QString Back = Folder.File(QStringLiteral("back.txt"));
+    const TCtlResult R = Dev({"table", "read", Back});
+    EXPECT_EQ(R.Status, 1);
+    EXPECT_TRUE(R.Err.contains(QStringLiteral("Чтение значений уровня: 1 блок"))) << R.Err.toStdString();
+    EXPECT_FALSE(QFile::exists(Back));
+}
+
+TEST_F(Lanx1Ctl, OverridesAreNeverWrittenBack) {
+    const QByteArray Before = ReadAll(Folder.File(QStringLiteral("INI/ComPort.ini")));
+    const TCtlResult R = Dev({"--baud", "19200", "--attempts", "3", "read", "level"});
+    EXPECT_EQ(R.Status, 0) << R.Err.toStdString();
+    EXPECT_EQ(ReadAll(Folder.File(QStringLiteral("INI/ComPort.ini"))), Before);
+
+    // Another address is another device: nobody answers.
+    EXPECT_EQ(Dev({"--address", "5", "--attempts", "1", "read", "level"}).Status, 1);
+}

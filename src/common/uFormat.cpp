@@ -336,3 +336,12 @@ QString DateTimeToStr(TDateTime Value, const TFormatSettings &Settings) {
         return C.toString(Q.date(), Settings.ShortDateFormat);
     return C.toString(Q.date(), Settings.ShortDateFormat) + u' ' + C.toString(Q.time(), Settings.LongTimeFormat);
 }
+
+QString ExactNumberText(double Value) {
+    char Buffer[64];
+    const auto AsSingle = static_cast<float>(Value);
+    const auto R = static_cast<double>(AsSingle) == Value || std::isnan(Value)
+                       ? std::to_chars(Buffer, Buffer + sizeof Buffer, AsSingle)
+                       : std::to_chars(Buffer, Buffer + sizeof Buffer, Value);
+    return QString::fromLatin1(Buffer, R.ptr - Buffer);
+}

@@ -37,6 +37,11 @@ QString FloatToStr(double Value, const TFormatSettings &Settings);
 // Number format: Precision significant digits, Digits decimals, thousands separators.
 QString FormatNumber(double Value, int Precision, int Digits, const TFormatSettings &Settings);
 
+// Locale-free text with a '.' in the shortest form that reads back exactly.
+// A value that is exactly a single (the device's floats) prints as its shortest
+// single text: 0.1, not 0.10000000149011612, and reads back to the same single.
+QString ExactNumberText(double Value);
+
 // A real number written with the settings' decimal separator, optional sign and
 // exponent, blanks around it allowed; thousands separators are not accepted.
 bool TryStrToFloat(QStringView Text, double &Value, const TFormatSettings &Settings);

@@ -123,10 +123,5 @@ QDateTime ParseDateTime(const QString &Text, bool EndOfDay, const QString &What)
 }
 
 QString NumberText(double Value) {
-    char Buffer[64];
-    const auto AsSingle = static_cast<float>(Value);
-    const auto R = static_cast<double>(AsSingle) == Value || std::isnan(Value)
-                       ? std::to_chars(Buffer, Buffer + sizeof Buffer, AsSingle)
-                       : std::to_chars(Buffer, Buffer + sizeof Buffer, Value);
-    return QString::fromLatin1(Buffer, R.ptr - Buffer);
+    return ExactNumberText(Value);
 }

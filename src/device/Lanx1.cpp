@@ -62,16 +62,8 @@ double FloatAt(const TBuffer &B, int K) {
     return BytesToSingle(ByteAt(B, K), ByteAt(B, K + 1), ByteAt(B, K + 2), ByteAt(B, K + 3));
 }
 
-// Shortest text with a '.' that reads back exactly. Readings come from the
-// device as singles: those print as their shortest single text (0.1, not
-// 0.10000000149011612), which reads back to the same single.
 QString ExactText(double Value) {
-    char Buffer[64];
-    const auto AsSingle = static_cast<float>(Value);
-    const auto R = static_cast<double>(AsSingle) == Value || std::isnan(Value)
-                       ? std::to_chars(Buffer, Buffer + sizeof Buffer, AsSingle)
-                       : std::to_chars(Buffer, Buffer + sizeof Buffer, Value);
-    return QString::fromLatin1(Buffer, R.ptr - Buffer);
+    return ExactNumberText(Value);
 }
 
 } // namespace

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstdint>
 
-Q_LOGGING_CATEGORY(lcArchive, "lanx1.archive")
+Q_LOGGING_CATEGORY(lcArchive, "lanx1.archive", QtInfoMsg)
 
 namespace {
 

@@ -54,7 +54,7 @@ bool TableFileMissing(const QString &Path) {
     return !Info.exists() || Info.size() == 0;
 }
 
-enum class TInsertResult { Done, NotDatabase, Failed };
+enum class TInsertResult { Done, Broken, Failed };
 
 TInsertResult InsertRow(const QString &Path, const QString &Name, const QByteArray &DT, double V) {
     TArchiveDb Db;
@@ -62,6 +62,11 @@ TInsertResult InsertRow(const QString &Path, const QString &Name, const QByteArr
         qCWarning(lcArchive) << "cannot open" << Path << Db.ErrorText();
         return TInsertResult::Failed;
     }
+    // Each reading opens, inserts and closes, and closing the last connection
+    // folds the WAL back into the file; syncing the disk at every reading would
+    // cap the rate at the disk's sync latency. Readings reach the OS at once
+    // (a crash of the program loses none); a power cut may lose the last ones.
+    Db.Exec("PRAGMA synchronous=OFF");
     TArchiveStatement Insert(Db, "INSERT INTO " + QuotedArchiveName(Name) + " (V, DT) VALUES (?1, ?2)");
     int Rc = Db.ErrorCode();
     if (Insert.Prepared()) {
@@ -73,16 +78,18 @@ TInsertResult InsertRow(const QString &Path, const QString &Name, const QByteArr
         Rc = Db.ErrorCode();
     }
     qCWarning(lcArchive) << "cannot insert into" << Path << Db.ErrorText();
-    return (Rc & 0xFF) == SQLITE_NOTADB ? TInsertResult::NotDatabase : TInsertResult::Failed;
+    const int Primary = Rc & 0xFF;
+    return Primary == SQLITE_NOTADB || Primary == SQLITE_CORRUPT ? TInsertResult::Broken : TInsertResult::Failed;
 }
 
-// A file that is not a database would make every reading of that day fail;
-// it is kept under another name and the day's table starts afresh.
+// A file that is not a database (or a damaged one) would make every further
+// reading of that day fail; it is kept under another name for inspection and
+// the day's table starts afresh.
 bool MoveAside(const QString &Path) {
     for (int i = 1; i < 1000; ++i) {
         const QString Aside = Path + QStringLiteral(".bad") + (i > 1 ? QString::number(i) : QString());
         if (!QFile::exists(Aside) && QFile::rename(Path, Aside)) {
-            qCWarning(lcArchive) << "not a database, moved aside:" << Path << "->" << Aside;
+            qCWarning(lcArchive) << "unusable day table moved aside:" << Path << "->" << Aside;
             return true;
         }
     }
@@ -189,14 +196,15 @@ bool ArchiveWrite(const QString &Name, const QString &FileName, TDateTime DT, do
     }
     const QString Path = TablePath(Table, FileName, DT, QStringLiteral(".db"));
     const QByteArray Time = ArchiveTimeText(DT);
-    if (Path.isEmpty() || Time.isEmpty() || !ForceDirectories(ExtractFileDir(Path)))
+    if (Path.isEmpty() || Time.isEmpty())
         return false;
-    if (TableFileMissing(Path) && !CreateArchiveTable(Path))
+    // Folders and table are made by the first reading of a day only.
+    if (TableFileMissing(Path) && (!ForceDirectories(ExtractFileDir(Path)) || !CreateArchiveTable(Path)))
         return false;
     switch (InsertRow(Path, Table, Time, V)) {
     case TInsertResult::Done:
         return true;
-    case TInsertResult::NotDatabase:
+    case TInsertResult::Broken:
         return MoveAside(Path) && CreateArchiveTable(Path) && InsertRow(Path, Table, Time, V) == TInsertResult::Done;
     case TInsertResult::Failed:
         break;
@@ -212,13 +220,15 @@ bool ArchiveWriteText(const QString &Name, const QString &FileName, int Precisio
         return false;
     }
     const QString Path = TablePath(Series, FileName, DT, QStringLiteral(".txt"));
-    if (Path.isEmpty() || !ForceDirectories(ExtractFileDir(Path)))
+    if (Path.isEmpty())
         return false;
     const TFormatSettings &Format = DefaultFormatSettings();
     const QByteArray Line = ToWin1251(DateTimeToStr(DT, Format) + u' ' + FormatNumber(V, Precision, Digits, Format) +
                                       QStringLiteral("\r\n"));
     QFile File(Path);
-    if (!File.open(QIODevice::WriteOnly | QIODevice::Append)) {
+    const QIODevice::OpenMode Mode = QIODevice::WriteOnly | QIODevice::Append;
+    // The day folder is missing only for the first line of a day.
+    if (!File.open(Mode) && !(ForceDirectories(ExtractFileDir(Path)) && File.open(Mode))) {
         qCWarning(lcArchive) << "cannot open" << Path << File.errorString();
         return false;
     }

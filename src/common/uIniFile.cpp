@@ -34,8 +34,20 @@ bool SplitKey(const QByteArray &Line, QByteArray &Key, QByteArray &Value) {
     return true;
 }
 
+// Names are trimmed of the blanks the file's bytes are trimmed of, and no more:
+// a no-break space is part of a name, or a listed key could not be read back.
+QString TrimBlanks(const QString &Name) {
+    const auto Blank = [](QChar C) { return C == u' ' || (C >= u'\t' && C <= u'\r'); };
+    qsizetype From = 0, To = Name.size();
+    while (From < To && Blank(Name[From]))
+        ++From;
+    while (To > From && Blank(Name[To - 1]))
+        --To;
+    return Name.mid(From, To - From);
+}
+
 bool SameName(const QByteArray &Raw, const QString &Name) {
-    return FromWin1251(Raw).compare(Name.trimmed(), Qt::CaseInsensitive) == 0;
+    return FromWin1251(Raw).compare(TrimBlanks(Name), Qt::CaseInsensitive) == 0;
 }
 
 bool ParseInteger(QString Text, int &Value) {
@@ -97,14 +109,14 @@ void TIniFile::Load() {
 }
 
 void TIniFile::Save() const {
+    // Assembled first and written unbuffered, so that a short write (disk full)
+    // shows in the count written: a buffered QSaveFile may commit a truncated
+    // file. Leaving without commit discards the temporary file.
+    QByteArray Data;
+    for (const TLine &Line : FLines)
+        Data += Line.Text + Line.Ending;
     QSaveFile File(FFileName);
-    if (!File.open(QIODevice::WriteOnly))
-        throw EIniFileError("Cannot write " + FFileName.toStdString() + ": " + File.errorString().toStdString());
-    for (const TLine &Line : FLines) {
-        File.write(Line.Text);
-        File.write(Line.Ending);
-    }
-    if (!File.commit())
+    if (!File.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || File.write(Data) != Data.size() || !File.commit())
         throw EIniFileError("Cannot write " + FFileName.toStdString() + ": " + File.errorString().toStdString());
 }
 
@@ -167,16 +179,20 @@ void TIniFile::WriteString(const QString &Section, const QString &Key, const QSt
     // Line breaks inside a value would split it into lines of their own.
     QString Clean = Value;
     Clean.replace(u'\r', u' ').replace(u'\n', u' ');
-    const QByteArray NewLine = ToWin1251(Key.trimmed()) + '=' + ToWin1251(Clean);
+    const QByteArray NewLine = ToWin1251(TrimBlanks(Key)) + '=' + ToWin1251(Clean);
     const qsizetype Existing = FindKey(Section, Key);
     if (Existing >= 0) {
         FLines[static_cast<size_t>(Existing)].Text = NewLine;
     } else {
         const qsizetype Header = FindSection(Section);
-        if (!FLines.empty() && FLines.back().Ending.isEmpty())
-            FLines.back().Ending = "\r\n";
+        // A last line without an end gets one only when a line goes after it.
+        const auto EndLastLine = [this] {
+            if (!FLines.empty() && FLines.back().Ending.isEmpty())
+                FLines.back().Ending = "\r\n";
+        };
         if (Header < 0) {
-            FLines.push_back({'[' + ToWin1251(Section.trimmed()) + ']', "\r\n"});
+            EndLastLine();
+            FLines.push_back({'[' + ToWin1251(TrimBlanks(Section)) + ']', "\r\n"});
             FLines.push_back({NewLine, "\r\n"});
         } else {
             // After the last non-blank line of the section, so that a blank
@@ -184,6 +200,8 @@ void TIniFile::WriteString(const QString &Section, const QString &Key, const QSt
             qsizetype At = SectionEnd(Header);
             while (At - 1 > Header && FLines[static_cast<size_t>(At - 1)].Text.trimmed().isEmpty())
                 --At;
+            if (At == static_cast<qsizetype>(FLines.size()))
+                EndLastLine();
             FLines.insert(FLines.begin() + At, TLine{NewLine, "\r\n"});
         }
     }

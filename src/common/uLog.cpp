@@ -42,7 +42,7 @@ void TLog::Write(const QString &Text) {
     // Append mode also creates a missing file; truncating a file that merely
     // refused to open would lose the lines already logged.
     QFile File(Name);
-    if (!File.open(QIODevice::WriteOnly | QIODevice::Append))
+    if (!File.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         throw ELogError("Cannot open log " + Name.toStdString() + ": " + File.errorString().toStdString());
     if (File.write(Line) != Line.size() || !File.flush())
         throw ELogError("Cannot write log " + Name.toStdString() + ": " + File.errorString().toStdString());

@@ -48,7 +48,10 @@ void WriteTextLines(const QString &Path, const QStringList &Lines) {
     QByteArray Data;
     for (const QString &Line : Lines)
         Data += ToWin1251(Line) + "\r\n";
+    // Unbuffered, so that a short write (disk full, size limit) shows in the
+    // count written; a buffered QSaveFile may commit a truncated file. Leaving
+    // without commit discards the temporary file.
     QSaveFile File(Path);
-    if (!File.open(QIODevice::WriteOnly) || File.write(Data) != Data.size() || !File.commit())
+    if (!File.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || File.write(Data) != Data.size() || !File.commit())
         throw ETextFileError("Cannot write " + Path.toStdString() + ": " + File.errorString().toStdString());
 }

@@ -3,7 +3,10 @@
 #include "uIniFile.h"
 #include "uSysUtils.h"
 
+#include <QGuiApplication>
+#include <QScreen>
 #include <QWidget>
+#include <algorithm>
 
 namespace {
 
@@ -15,6 +18,15 @@ QWidget *AsWindow(QObject *AObject) {
 QString SectionOf(const QWidget *Window) {
     const QString Name = Window->objectName();
     return Name.isEmpty() ? QString::fromLatin1(Window->metaObject()->className()) : Name;
+}
+
+// A damaged file must not ask for a window larger than all screens together:
+// its backing store alone could exhaust the memory.
+QSize SaneSize(int Width, int Height) {
+    QSize Limit(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    if (const QScreen *Screen = QGuiApplication::primaryScreen())
+        Limit = Screen->virtualSize();
+    return {std::clamp(Width, 0, Limit.width()), std::clamp(Height, 0, Limit.height())};
 }
 
 int StateCode(Qt::WindowStates State) {
@@ -42,9 +54,9 @@ void LoadWindowPosition(QObject *AObject) {
     const int Left = Ini.ReadInteger(Section, QStringLiteral("Left"), Window->x());
     const int Top = Ini.ReadInteger(Section, QStringLiteral("Top"), Window->y());
     Window->move(Left, Top);
-    const int Width = Ini.ReadInteger(Section, QStringLiteral("Width"), Window->width());
-    const int Height = Ini.ReadInteger(Section, QStringLiteral("Height"), Window->height());
-    Window->resize(Width, Height);
+    const QSize Size = SaneSize(Ini.ReadInteger(Section, QStringLiteral("Width"), Window->width()),
+                                Ini.ReadInteger(Section, QStringLiteral("Height"), Window->height()));
+    Window->resize(Size);
     switch (Ini.ReadInteger(Section, QStringLiteral("WindowState"), StateCode(Window->windowState()))) {
     case 1:
         Window->setWindowState(Qt::WindowMinimized);

@@ -23,6 +23,7 @@
 #include <QLoggingCategory>
 #include <QMenuBar>
 #include <QPointer>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTimer>
@@ -384,9 +385,15 @@ void TFormGraph::SaveSettings() {
 // ---- the data ----
 
 void TFormGraph::LoadArchive(const QString &Name, TDateTime Start, TDateTime Stop) {
+    // The progress window lets input through between days: a second load
+    // started from there would pull the container from under this one.
+    if (FLoading)
+        return;
+    const QScopedValueRollback Guard(FLoading, true);
     // A fresh container: the room of a larger earlier range is given back.
     FData = QSharedPointer<TGraphData>::create();
     FSeries1->setData(FData);
+    const QSharedPointer<TGraphData> Data = FData;
     const int Days = ArchiveDayCount(Start, Stop);
     qint64 Bytes = 0;
     for (int e = 0; e < Days; ++e)
@@ -395,13 +402,13 @@ void TFormGraph::LoadArchive(const QString &Name, TDateTime Start, TDateTime Sto
 
     const int n = Days - 1;
     TArchiveSeries Day;
-    for (int e = 0; e <= n; ++e) {
+    for (int e = 0; e <= n && !FClosed; ++e) {
         Day.clear();
         // Missing, empty, locked or damaged days are skipped: the rest is shown.
         const TArchiveDayResult R = ReadArchiveDay(Name, Start + e, Start, Stop, Day);
         if (R == TArchiveDayResult::Failed)
             qCInfo(lcGraph) << "day skipped" << Name << DateTimeText(Start + e);
-        FData->AppendArchive(Day);
+        Data->AppendArchive(Day);
         ShowProgress(QStringLiteral("Загрузка архива"), e, n);
     }
     CloseProgress();

@@ -135,6 +135,7 @@ private:
     bool FXAuto = true;           // time axis follows the data (after undo zoom)
     bool FMarks = false;
     bool FClosed = false;
+    bool FLoading = false;
 
     QCustomPlot *FChart = nullptr;
     QCPGraph *FSeries1 = nullptr;

@@ -31,7 +31,7 @@ TDateTime DateTimeFromKey(double Key) {
 QString FormatKey(const QString &Pattern, double Key) {
     if (!std::isfinite(Key))
         return {};
-    const QDateTime T = QDateTime::fromMSecsSinceEpoch(std::llround(Key * 1000.0), QTimeZone::UTC);
+    const QDateTime T = QDateTime::fromMSecsSinceEpoch(std::llround(Key * 1000.0), QTimeZone::utc());
     return QLocale::c().toString(T, Pattern);
 }
 

@@ -24,6 +24,13 @@ class TGraphData;
 // live; blocks until it is closed. 0, or -1 when the window failed.
 int ShowGraph(const QString &Name, TIODouble *Value, const QString &Caption, TDateTime Start, TDateTime Stop);
 
+// A visible time width preset: action name, caption, width in days.
+struct TGraphPreset {
+    const char *Name;
+    const char *Caption;
+    double Width;
+};
+
 class TFormGraph : public QMainWindow {
     Q_OBJECT
 public:
@@ -164,3 +171,6 @@ private:
     QAction *actSet4Milimeters = nullptr;
     QAction *actMarks = nullptr;
 };
+
+// The twelve presets, preset k at index k - 1.
+extern const TGraphPreset GraphPresets[TFormGraph::Presets];

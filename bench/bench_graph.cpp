@@ -1,0 +1,190 @@
+// The graph window over 30 days of 1 Hz readings: opening (archive loaded and
+// first frame drawn) against the sqlite3 shell's full scan of the same tables,
+// a zoom or scroll redraw at that size, and the memory held per point.
+#include "fGraph.h"
+#include "uBDE.h"
+#include "uDataCtrl.h"
+#include "uGraphData.h"
+#include "uSysUtils.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <qcustomplot.h>
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+constexpr int kDays = 30;
+constexpr int kSecondsPerDay = 86400;
+constexpr double kOpenTarget = 2.5;     // x the shell's scan
+constexpr double kRedrawTargetMs = 30;  // per redraw
+constexpr double kBytesTarget = 64;     // per point held
+
+void Print(const QString &Line) {
+    std::printf("%s\n", Line.toLocal8Bit().constData());
+    std::fflush(stdout);
+}
+
+bool FillDay(const QString &Path, TDateTime Day) {
+    if (!CreateArchiveTable(Path))
+        return false;
+    sqlite3 *Db = nullptr;
+    bool Ok = sqlite3_open_v2(Path.toUtf8().constData(), &Db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
+              sqlite3_exec(Db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_stmt *St = nullptr;
+    Ok = Ok && sqlite3_prepare_v2(Db, "INSERT INTO aLevel (V, DT) VALUES (?1, ?2)", -1, &St, nullptr) == SQLITE_OK;
+    char Text[kArchiveTimeLength];
+    for (int s = 0; Ok && s < kSecondsPerDay; ++s) {
+        Ok = FormatArchiveTime(Day + s / 86400.0, Text);
+        sqlite3_bind_double(St, 1, 1500.0 + (s % 3600) * 0.1 + (s % 7) * 0.3);
+        sqlite3_bind_text(St, 2, Text, static_cast<int>(kArchiveTimeLength), SQLITE_STATIC);
+        Ok = Ok && sqlite3_step(St) == SQLITE_DONE;
+        sqlite3_reset(St);
+    }
+    sqlite3_finalize(St);
+    Ok = Ok && sqlite3_exec(Db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(Db);
+    return Ok;
+}
+
+// Resident memory of the process in bytes.
+qint64 ResidentBytes() {
+    QFile F(QStringLiteral("/proc/self/statm"));
+    if (!F.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> Fields = F.readAll().split(' ');
+    return Fields.size() > 1 ? Fields[1].toLongLong() * 4096 : 0;
+}
+
+double Median(std::vector<double> V) {
+    std::sort(V.begin(), V.end());
+    return V.empty() ? 0 : V[V.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication App(argc, argv);
+    QTemporaryDir Dir;
+    SetAppDir(Dir.path());
+    SetProgramDir(Dir.path());
+    ForceDirectories(Dir.path() + QStringLiteral("/INI"));
+    SetDbPath(Dir.path() + QStringLiteral("/DATA"));
+
+    const TDateTime First = DateTimeFromQt(QDateTime(QDate(2024, 1, 1), QTime(0, 0)));
+    const TDateTime Stop = First + kDays - 1.0 / 86400;
+    QStringList Files;
+    QElapsedTimer Clock;
+    Clock.start();
+    for (int d = 0; d < kDays; ++d) {
+        const QString Path = ArchiveFilePath(QStringLiteral("aLevel"), First + d, QStringLiteral(".db"));
+        if (!ForceDirectories(ExtractFileDir(Path)) || !FillDay(Path, First + d)) {
+            Print(QStringLiteral("  cannot generate %1").arg(Path));
+            return 1;
+        }
+        Files << Path;
+    }
+    Print(QStringLiteral("  generated %1 rows in %2 day tables in %3 s")
+              .arg(kDays * kSecondsPerDay).arg(kDays).arg(Clock.elapsed() / 1000.0, 0, 'f', 1));
+
+    const QString Shell = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
+    const auto RunShell = [&] {
+        qint64 Rows = 0;
+        for (const QString &File : Files) {
+            QProcess P;
+            P.start(Shell, {File, QStringLiteral("SELECT count(*), sum(V) FROM aLevel")});
+            P.waitForFinished(-1);
+            Rows += QString::fromLatin1(P.readAllStandardOutput()).section(u'|', 0, 0).toLongLong();
+        }
+        return Rows;
+    };
+
+    // Opening: the window created, the archive loaded, the first frame drawn.
+    qint64 Points = 0, Held = 0, ResidentDelta = 0;
+    double RedrawZoom = 0, RedrawScroll = 0;
+    const auto OpenGraph = [&](bool Measure) {
+        const qint64 Before = ResidentBytes();
+        auto *F = new TFormGraph;
+        F->resize(939, 554);
+        // A start at midnight would count as "no time given" and become the
+        // current time of day: the range starts a second before instead.
+        F->Open(QStringLiteral("aLevel"), nullptr, QStringLiteral("График"), First - 1.0 / 86400, Stop);
+        F->show();
+        F->Chart()->replot(QCustomPlot::rpImmediateRefresh);
+        Points = F->Data()->size();
+        Held = F->Data()->BytesHeld();
+        ResidentDelta = ResidentBytes() - Before;
+        if (Measure) {
+            // Redraws with the whole month in view, the heaviest case.
+            F->Action(QStringLiteral("actShowAllX"))->trigger();
+            F->Chart()->replot(QCustomPlot::rpImmediateRefresh);
+            std::vector<double> Zoom, Scroll;
+            QElapsedTimer T;
+            for (int i = 0; i < 20; ++i) {
+                T.restart();
+                F->Chart()->xAxis->scaleRange(i % 2 ? 1 / 0.9 : 0.9);
+                F->Chart()->replot(QCustomPlot::rpImmediateRefresh);
+                Zoom.push_back(T.nsecsElapsed() / 1e6);
+            }
+            for (int i = 0; i < 20; ++i) {
+                T.restart();
+                F->Chart()->xAxis->moveRange((i % 2 ? -1 : 1) * F->Chart()->xAxis->range().size() * 0.01);
+                F->Chart()->replot(QCustomPlot::rpImmediateRefresh);
+                Scroll.push_back(T.nsecsElapsed() / 1e6);
+            }
+            RedrawZoom = Median(Zoom);
+            RedrawScroll = Median(Scroll);
+        }
+        F->close();
+        delete F;
+    };
+
+    if (Shell.isEmpty())
+        Print(QStringLiteral("  sqlite3 shell not found; opening ratio not measured"));
+    else
+        RunShell(); // both sides find the files in the page cache
+    OpenGraph(false);
+
+    double Best = 1e9, ShellBest = 1e9, OpenBest = 1e9;
+    qint64 ShellRows = 0;
+    for (int Round = 0; Round < 3; ++Round) {
+        double ShellTime = 0;
+        if (!Shell.isEmpty()) {
+            Clock.restart();
+            ShellRows = RunShell();
+            ShellTime = Clock.nsecsElapsed() / 1e9;
+        }
+        Clock.restart();
+        OpenGraph(Round == 0);
+        const double OpenTime = Clock.nsecsElapsed() / 1e9;
+        OpenBest = std::min(OpenBest, OpenTime);
+        if (ShellTime > 0) {
+            ShellBest = std::min(ShellBest, ShellTime);
+            Best = std::min(Best, OpenTime / ShellTime);
+        }
+    }
+    Print(QStringLiteral("  graph opened: %1 points in %2 s; sqlite3 shell scan: %3 rows in %4 s")
+              .arg(Points).arg(OpenBest, 0, 'f', 3).arg(ShellRows).arg(ShellBest, 0, 'f', 3));
+    if (!Shell.isEmpty())
+        Print(QStringLiteral("graph opening: %1 x the shell's full scan (target <= %2) %3")
+                  .arg(Best, 0, 'f', 2).arg(kOpenTarget, 0, 'f', 1)
+                  .arg(Best <= kOpenTarget && Points == ShellRows ? "OK" : "MISSED"));
+    const double Redraw = std::max(RedrawZoom, RedrawScroll);
+    Print(QStringLiteral("graph redraw: zoom %1 ms, scroll %2 ms, %3 x the %4 ms target %5")
+              .arg(RedrawZoom, 0, 'f', 1).arg(RedrawScroll, 0, 'f', 1).arg(Redraw / kRedrawTargetMs, 0, 'f', 2)
+              .arg(kRedrawTargetMs, 0, 'f', 0).arg(Redraw <= kRedrawTargetMs ? "OK" : "MISSED"));
+    const double PerPoint = Points ? double(Held) / double(Points) : 0;
+    Print(QStringLiteral("graph memory: %1 bytes a point held (%2 resident growth a point; target <= %3) %4")
+              .arg(PerPoint, 0, 'f', 1).arg(Points ? double(ResidentDelta) / double(Points) : 0, 0, 'f', 1)
+              .arg(kBytesTarget, 0, 'f', 0).arg(PerPoint <= kBytesTarget ? "OK" : "MISSED"));
+    return 0;
+}

@@ -1,0 +1,716 @@
+#include "fGraph.h"
+
+#include "fInputDouble.h"
+#include "fProgressBar.h"
+#include "fRangeDT.h"
+#include "rGraph.h"
+#include "uBDE.h"
+#include "uDataCtrl.h"
+#include "uGraphAxes.h"
+#include "uGraphData.h"
+#include "uIniFile.h"
+#include "uMessages.h"
+#include "uParamStr.h"
+#include "uSysUtils.h"
+#include "uWindowPosition.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLoggingCategory>
+#include <QPointer>
+#include <QScopedValueRollback>
+#include <QScrollBar>
+#include <QTimer>
+#include <qcustomplot.h>
+
+#include <cmath>
+
+Q_LOGGING_CATEGORY(lcGraph, "lanx1.graph")
+
+namespace {
+
+const QString kSection = QStringLiteral("Parameters");
+constexpr double kSecondsPerDay = 86400.0;
+// A day-table row takes a little under 40 bytes of its file: the estimate
+// errs on the generous side so one reservation serves the whole range.
+constexpr qint64 kBytesPerRow = 36;
+// Value marks are drawn only when this few points are in view.
+constexpr int kMaxMarks = 100;
+
+constexpr int kDefaultPreset = 8;
+
+QString DateTimePattern() {
+    const TFormatSettings &S = DefaultFormatSettings();
+    return S.ShortDateFormat + u' ' + S.LongTimeFormat;
+}
+
+QString DateTimeText(TDateTime Value) {
+    return FormatKey(DateTimePattern(), KeyFromDateTime(Value));
+}
+
+} // namespace
+
+const TGraphPreset GraphPresets[TFormGraph::Presets] = {
+    {"actSet5Min", "5 минут", 5.0 / 1440},       {"actSet15Min", "15 минут", 15.0 / 1440},
+    {"actSet30Min", "30 минут", 30.0 / 1440},    {"actSet45Min", "45 минут", 45.0 / 1440},
+    {"actSetOneHour", "1 час", 1.0 / 24},        {"actSetSixHour", "6 часов", 6.0 / 24},
+    {"actSetTwelveHour", "12 часов", 12.0 / 24}, {"actSetOneDay", "1 день", 1},
+    {"actSetThreeDay", "3 дня", 3},              {"actSetOneWeek", "7 дней", 7},
+    {"actSetTenDay", "10 дней", 10},             {"actSetOneMonth", "1 месяц", 30},
+};
+
+int ShowGraph(const QString &Name, TIODouble *Value, const QString &Caption, TDateTime Start, TDateTime Stop) {
+    try {
+        QPointer<TFormGraph> Form = new TFormGraph;
+        Form->setAttribute(Qt::WA_DeleteOnClose);
+        Form->Open(Name, Value, Caption, Start, Stop);
+        Form->setWindowModality(Qt::ApplicationModal);
+        Form->show();
+        QEventLoop Loop;
+        QObject::connect(Form, &QObject::destroyed, &Loop, &QEventLoop::quit);
+        if (Form)
+            Loop.exec();
+        return 0;
+    } catch (const std::exception &E) {
+        qCWarning(lcGraph) << "graph window failed:" << E.what();
+    } catch (...) {
+        qCWarning(lcGraph) << "graph window failed";
+    }
+    return -1;
+}
+
+TFormGraph::TFormGraph(QWidget *Parent) : QMainWindow(Parent) {
+    setObjectName(QStringLiteral("FormGraph"));
+    resize(939, 554);
+    FIniFileName = JoinPath(ProgramDir(), QStringLiteral("INI/fGraph.ini"));
+
+    FValue = std::make_unique<TIODouble>();
+    TDescriptionOfDouble &D = FValue->Description;
+    D.Title = QStringLiteral("Значение");
+    D.Hint = QStringLiteral("Значение параметра");
+    D.Dimension.clear();
+    D.SetMinMax(0, 100);
+    D.Precision = 10;
+    D.Digits = 255;
+    AttachValue(true);
+
+    CreateChart();
+    CreateStatusBar();
+    CreateActions();
+    CreateMenus();
+
+    actPointsExecute(false);
+    actScanEndOffExecute();
+    LoadWindowPosition(this);
+    SetCurrentRange();
+}
+
+TFormGraph::~TFormGraph() {
+    // The device value must not keep calling into a window that is gone.
+    FValue.reset();
+}
+
+// ---- opening and closing ----
+
+void TFormGraph::Open(const QString &TableName, TIODouble *Value, const QString &Caption, TDateTime Start,
+                      TDateTime Stop) {
+    FYRange = 0;
+    setWindowTitle(Caption);
+    FTableName = TableName;
+    FRange.SetRange(Start, Stop);
+    LoadArchive(TableName, FRange.GetStart(), FRange.GetStop());
+    if (Value) {
+        FValue->Assign(Value);
+        FValue->SetSource(Value, false);
+        FSource = Value;
+        const TDescriptionOfDouble &D = FValue->Description;
+        SetLeftAxis(D.Title + QStringLiteral(", ") + D.Dimension, D.Digits, D.GetMin(), D.GetMax());
+    }
+    LoadSettings();
+    ApplyPoints();
+    UpdateScanChecks();
+    ShowAllX();
+    ApplyStepIndex();
+}
+
+void TFormGraph::showEvent(QShowEvent *Event) {
+    QMainWindow::showEvent(Event);
+    ShowRangeStatus();
+}
+
+void TFormGraph::closeEvent(QCloseEvent *Event) {
+    if (!FClosed) {
+        FClosed = true;
+        FValue.reset();
+        SaveSettings();
+        try {
+            SaveWindowPosition(this);
+        } catch (const std::exception &E) {
+            qCWarning(lcGraph) << "window position not saved:" << E.what();
+        }
+    }
+    Event->accept();
+}
+
+void TFormGraph::LoadSettings() {
+    const TIniFile Ini(FIniFileName);
+    FStepIndex = Ini.ReadInteger(kSection, QStringLiteral("dtStepIndex"), 4);
+    FPoints = Ini.ReadBool(kSection, QStringLiteral("Points"), false);
+    FScan = Ini.ReadBool(kSection, QStringLiteral("Scan"), false);
+    FYRange = Ini.ReadFloat(kSection, QStringLiteral("YRange"), 0);
+    // A negative or non-finite span from a hand-edited file would turn the
+    // value axis inside out or make it unusable.
+    if (!std::isfinite(FYRange) || FYRange < 0)
+        FYRange = 0;
+}
+
+void TFormGraph::SaveSettings() {
+    try {
+        if (!ForceFile(FIniFileName)) {
+            qCWarning(lcGraph) << "settings file not creatable" << FIniFileName;
+            return;
+        }
+        TIniFile Ini(FIniFileName);
+        Ini.WriteInteger(kSection, QStringLiteral("dtStepIndex"), FStepIndex);
+        Ini.WriteBool(kSection, QStringLiteral("Points"), FPoints);
+        Ini.WriteBool(kSection, QStringLiteral("Scan"), FScan);
+        Ini.WriteFloat(kSection, QStringLiteral("YRange"), FYRange);
+    } catch (const std::exception &E) {
+        qCWarning(lcGraph) << "settings not saved:" << E.what();
+    }
+}
+
+// ---- the data ----
+
+void TFormGraph::LoadArchive(const QString &Name, TDateTime Start, TDateTime Stop) {
+    // The progress window lets input through between days: a second load
+    // started from there would pull the container from under this one.
+    if (FLoading)
+        return;
+    const QScopedValueRollback Guard(FLoading, true);
+    // A fresh container: the room of a larger earlier range is given back.
+    FData = QSharedPointer<TGraphData>::create();
+    FSeries1->setData(FData);
+    const QSharedPointer<TGraphData> Data = FData;
+    const int Days = ArchiveDayCount(Start, Stop);
+    qint64 Bytes = 0;
+    for (int e = 0; e < Days; ++e)
+        Bytes += QFileInfo(ArchiveFilePath(Name, Start + e, QStringLiteral(".db"))).size();
+    FData->Reserve(Bytes / kBytesPerRow);
+
+    const int n = Days - 1;
+    TArchiveSeries Day;
+    for (int e = 0; e <= n && !FClosed; ++e) {
+        Day.clear();
+        // Missing, empty, locked or damaged days are skipped: the rest is shown.
+        const TArchiveDayResult R = ReadArchiveDay(Name, Start + e, Start, Stop, Day);
+        if (R == TArchiveDayResult::Failed)
+            qCInfo(lcGraph) << "day skipped" << Name << DateTimeText(Start + e);
+        Data->AppendArchive(Day);
+        ShowProgress(QStringLiteral("Загрузка архива"), e, n);
+    }
+    CloseProgress();
+    if (FData->BytesHeld() > 2 * qint64(sizeof(QCPGraphData)) * (FData->size() + 1024))
+        FData->Squeeze();
+    if (FXAuto)
+        ShowAllX();
+    SyncScrollBar();
+    ShowAxisStatus();
+    if (FData->isEmpty())
+        ShowMessageBox(QStringLiteral("Внимание"), QStringLiteral("Отсутствуют данные"), TMsgIcon::Warning);
+    Replot();
+}
+
+void TFormGraph::AddPoint(TDateTime T, double V) {
+    const QCPGraphData P(KeyFromDateTime(T), V);
+    FData->add(P);
+    if (FPoints && FValue && FValue->OnOutput)
+        FSeries2->data()->add(P);
+    if (FXAuto) {
+        double First = 0, Last = 0;
+        if (DataSpan(First, Last) && Last > First)
+            FChart->xAxis->setRange(First, Last);
+    }
+}
+
+void TFormGraph::ApplyPoints() {
+    if (FPoints) {
+        FSeries2->data()->set(*FData);
+        FSeries2->setVisible(true);
+    } else {
+        FSeries2->data()->clear();
+        FSeries2->setVisible(false);
+    }
+    actPointsTrue->setChecked(FPoints);
+    actPointsFalse->setChecked(!FPoints);
+    Replot();
+}
+
+bool TFormGraph::DataSpan(double &First, double &Last) const {
+    if (FData->isEmpty())
+        return false;
+    First = FData->constBegin()->key;
+    Last = (FData->constEnd() - 1)->key;
+    return true;
+}
+
+double TFormGraph::CurrentValue() const {
+    return FValue ? FValue->AsDouble() : 0.0;
+}
+
+void TFormGraph::AttachValue(bool Attach) {
+    if (!FValue)
+        return;
+    if (Attach)
+        FValue->OnOutput = [this](TIOData *) { ValueChanged(); };
+    else
+        FValue->OnOutput = nullptr;
+}
+
+void TFormGraph::ValueChanged() {
+    const TDescriptionOfDouble &D = FValue->Description;
+    const double V = CurrentValue();
+    FStatus[3]->setText(D.Digits == 255 ? QString() : GraphNumberText(V, D.Precision, D.Digits));
+    AddPoint(Now(), V);
+    if (FScan) {
+        if (FScrollBar->value() != 100)
+            FScrollBar->setValue(100);
+        else
+            ScrollBarChange(100);
+        actSet4MilimetersExecute();
+    }
+    ShowAxisStatus();
+    SyncScrollBar();
+    Replot();
+}
+
+// ---- axes ----
+
+void TFormGraph::SetXWidth(double W) {
+    FXWidth = W;
+    FXAuto = false;
+    const double Max = FChart->xAxis->range().upper;
+    FChart->xAxis->setRange(Max - W * kSecondsPerDay, Max);
+    Replot();
+}
+
+void TFormGraph::SetLeftAxis(const QString &Title, int Digits, double Min, double Max) {
+    FChart->yAxis->setLabel(Title);
+    if (Min <= Max)
+        FChart->yAxis->setRange(Min, Max);
+    if (auto T = FChart->yAxis->ticker().dynamicCast<TNumberTicker>())
+        T->SetDigits(Digits);
+    Replot();
+}
+
+void TFormGraph::ShowAllX() {
+    double First = 0, Last = 0;
+    if (DataSpan(First, Last))
+        FChart->xAxis->setRange(First, Last);
+    FXAuto = false;
+    UncheckIntervals();
+    SyncScrollBar();
+    ShowAxisStatus();
+    Replot();
+}
+
+void TFormGraph::ShowAllY() {
+    bool Found = false;
+    QCPRange R = FSeries1->getValueRange(Found, QCP::sdBoth, FChart->xAxis->range());
+    if (!Found)
+        return;
+    if (R.lower == R.upper) {
+        R.lower -= 0.01;
+        R.upper += 0.01;
+    }
+    FChart->yAxis->setRange(R);
+    Replot();
+}
+
+void TFormGraph::ShowAllXY() {
+    double First = 0, Last = 0;
+    if (DataSpan(First, Last)) {
+        FChart->xAxis->setRange(First, Last);
+        bool Found = false;
+        QCPRange R = FSeries1->getValueRange(Found);
+        if (Found) {
+            if (R.lower == R.upper) {
+                R.lower -= 0.01;
+                R.upper += 0.01;
+            }
+            FChart->yAxis->setRange(R);
+        }
+    }
+    FXAuto = false;
+    UncheckIntervals();
+    SyncScrollBar();
+    ShowAxisStatus();
+    Replot();
+}
+
+void TFormGraph::SyncScrollBar() {
+    FScrollUpdating = true;
+    if (FXAuto) {
+        FScrollBar->setEnabled(false);
+    } else {
+        FScrollBar->setEnabled(true);
+        double First = 0, Last = 0;
+        if (DataSpan(First, Last) && Last > First) {
+            const double S = Last - First;
+            const double P = 100.0 - std::nearbyint((Last - FChart->xAxis->range().upper) * 100.0 / S);
+            FScrollBar->setValue(static_cast<int>(std::clamp(P, 0.0, 100.0)));
+        }
+    }
+    FScrollUpdating = false;
+}
+
+void TFormGraph::ScrollBarChange(int Position) {
+    if (FScrollUpdating)
+        return;
+    double First = 0, Last = 0;
+    if (!DataSpan(First, Last))
+        return;
+    const double S = Last - First;
+    const double W = FChart->xAxis->range().size();
+    const double Max = Last - S * (100 - Position) / 100.0;
+    FXAuto = false;
+    FChart->xAxis->setRange(Max - W, Max);
+    ShowAxisStatus();
+    Replot();
+}
+
+void TFormGraph::UncheckIntervals() {
+    for (QAction *A : FPresetActions)
+        A->setChecked(false);
+}
+
+void TFormGraph::SetPreset(int K) {
+    FStepIndex = K;
+    SetXWidth(GraphPresets[K - 1].Width);
+    ShowAxisStatus();
+    SyncScrollBar();
+    UncheckIntervals();
+    FPresetActions[K - 1]->setChecked(true);
+}
+
+void TFormGraph::ApplyStepIndex() {
+    SetPreset(FStepIndex >= 1 && FStepIndex <= Presets ? FStepIndex : kDefaultPreset);
+}
+
+// ---- modes ----
+
+void TFormGraph::SetCurrentRange() {
+    FMode = 0;
+    const TDateTime T = Now();
+    FRange.SetRange(T - 1, T);
+    UpdateModeChecks();
+}
+
+void TFormGraph::UpdateModeChecks() {
+    actCurrent->setChecked(FMode == 0);
+    actStartStopDT->setChecked(FMode == 1);
+    actScanEndOn->setEnabled(FMode == 0);
+}
+
+void TFormGraph::UpdateScanChecks() {
+    actScanEndOn->setChecked(FScan);
+    actScanEndOff->setChecked(!FScan);
+}
+
+void TFormGraph::actCurrentExecute() {
+    SetCurrentRange();
+    AttachValue(true);
+    LoadArchive(FTableName, FRange.GetStart(), FRange.GetStop());
+    ApplyPoints();
+    actScanEndOffExecute();
+    UpdateScanChecks();
+    ShowAllX();
+    ApplyStepIndex();
+    UpdateModeChecks();
+    ShowRangeStatus();
+}
+
+void TFormGraph::actStartStopDTExecute() {
+    TDateTime Start = FRange.GetStart(), Stop = FRange.GetStop();
+    if (ShowRangeDialog(Start, Stop) == 1)
+        ShowArchiveRange(Start, Stop);
+    UpdateModeChecks();
+    ShowRangeStatus();
+}
+
+void TFormGraph::ShowArchiveRange(TDateTime Start, TDateTime Stop) {
+    FMode = 1;
+    FRange.SetRange(Start, Stop);
+    AttachValue(false);
+    LoadArchive(FTableName, FRange.GetStart(), FRange.GetStop());
+    ApplyPoints();
+    actScanEndOffExecute();
+    UpdateScanChecks();
+    ShowAllX();
+    ApplyStepIndex();
+    UpdateModeChecks();
+    ShowRangeStatus();
+}
+
+void TFormGraph::actScanEndOnExecute() {
+    if (FMode != 0) {
+        UpdateScanChecks();
+        return;
+    }
+    FScan = true;
+    UpdateScanChecks();
+    actSet4MilimetersExecute();
+}
+
+void TFormGraph::actScanEndOffExecute() {
+    FScan = false;
+    UpdateScanChecks();
+}
+
+void TFormGraph::actPointsExecute(bool Show) {
+    FPoints = Show;
+    ApplyPoints();
+}
+
+// ---- zoom and value axis ----
+
+void TFormGraph::actUndoZoomExecute() {
+    FXAuto = true;
+    double First = 0, Last = 0;
+    if (DataSpan(First, Last))
+        FChart->xAxis->setRange(First, Last);
+    const TDescriptionOfDouble &D = Description();
+    FChart->yAxis->setRange(D.GetMin(), D.GetMax());
+    UncheckIntervals();
+    SyncScrollBar();
+    ShowAxisStatus();
+    Replot();
+}
+
+void TFormGraph::actZoomExecute(double Percent) {
+    const double Factor = 100.0 / Percent;
+    FChart->xAxis->scaleRange(Factor, FChart->xAxis->range().center());
+    FChart->yAxis->scaleRange(Factor, FChart->yAxis->range().center());
+    FXAuto = false;
+    UncheckIntervals();
+    SyncScrollBar();
+    ShowAxisStatus();
+    Replot();
+}
+
+void TFormGraph::ChartZoomedByUser() {
+    FXAuto = false;
+    UncheckIntervals();
+    ShowAxisStatus();
+    SyncScrollBar();
+}
+
+void TFormGraph::actSet4MilimetersExecute() {
+    const double V = CurrentValue();
+    const QCPRange R = FChart->yAxis->range();
+    if (V > R.upper || V < R.lower) {
+        const double H = R.size() / 2;
+        FChart->yAxis->setRange(V - H, V + H);
+    }
+    UncheckIntervals();
+    SyncScrollBar();
+    ShowAxisStatus();
+    Replot();
+}
+
+void TFormGraph::actYRangeChangeExecute() {
+    const TDescriptionOfDouble &D = FValue->Description;
+    bool Ok = false;
+    const double V = InputDouble(QStringLiteral("Введите"), QStringLiteral("Диапазон Y"),
+                                 D.Digits == 255 ? 2 : D.Digits, FYRange, &Ok);
+    if (Ok && std::isfinite(V) && V > 0 && V <= D.GetMax() - D.GetMin())
+        FYRange = V;
+}
+
+void TFormGraph::actYRangeSetExecute() {
+    const double V = CurrentValue();
+    FChart->yAxis->setRange(V - FYRange / 2, V + FYRange / 2);
+    UncheckIntervals();
+    SyncScrollBar();
+    ShowAxisStatus();
+    Replot();
+}
+
+void TFormGraph::actMarksExecute() {
+    FMarks = !FMarks;
+    actMarks->setChecked(FMarks);
+    UpdateMarks();
+    Replot();
+}
+
+void TFormGraph::UpdateMarks() {
+    FChart->clearItems();
+    if (!FMarks)
+        return;
+    const QCPRange R = FChart->xAxis->range();
+    auto Begin = FData->findBegin(R.lower, false);
+    const auto End = FData->findEnd(R.upper, false);
+    if (End - Begin > kMaxMarks)
+        return;
+    const TDescriptionOfDouble &D = Description();
+    const int Digits = D.Digits;
+    for (; Begin != End; ++Begin) {
+        auto *Mark = new QCPItemText(FChart);
+        Mark->position->setCoords(Begin->key, Begin->value);
+        Mark->setPositionAlignment(Qt::AlignHCenter | Qt::AlignBottom);
+        Mark->setText(GraphNumberText(Begin->value, D.Precision, Digits));
+    }
+}
+
+// ---- status ----
+
+void TFormGraph::ShowRangeStatus() {
+    QString S = QStringLiteral("Диапазон c ") + DateTimeText(FRange.GetStart());
+    if (FMode == 1)
+        S += QStringLiteral(" по ") + DateTimeText(FRange.GetStop());
+    FStatus[0]->setText(S);
+}
+
+void TFormGraph::ShowAxisStatus() {
+    const QCPRange X = FChart->xAxis->range();
+    FStatus[1]->setText(QStringLiteral("c ") + FormatKey(DateTimePattern(), X.lower) + QStringLiteral(" по ") +
+                        FormatKey(DateTimePattern(), X.upper));
+    const TDescriptionOfDouble &D = Description();
+    FStatus[2]->setText(GraphNumberText(FChart->yAxis->range().size(), D.Precision, D.Digits) + D.Dimension);
+}
+
+void TFormGraph::ChartMouseMove(QMouseEvent *Event) {
+    const QPointF P = Event->position();
+    if (Event->buttons() & Qt::LeftButton) {
+        // Dragging scrolls the time axis.
+        FXAuto = false;
+        ShowAxisStatus();
+        SyncScrollBar();
+    }
+    if (!FChart->axisRect()->rect().contains(P.toPoint()) || !FValue)
+        return;
+    const TDescriptionOfDouble &D = FValue->Description;
+    const double Key = FChart->xAxis->pixelToCoord(P.x());
+    const double V = FChart->yAxis->pixelToCoord(P.y());
+    QString Text = FormatKey(QStringLiteral("dd.MM.yy HH:mm:ss"), Key) + u' ' + D.Title + u' ';
+    if (D.Digits == 255)
+        Text += GraphNumberText(V, D.Precision, 255);
+    else
+        Text += GraphNumberText(V, D.Precision, D.Digits) + QStringLiteral(", ") + D.Dimension;
+    FStatus[4]->setText(Text);
+}
+
+QString TFormGraph::StatusText(int Panel) const {
+    return Panel >= 0 && Panel < StatusPanels ? FStatus[Panel]->text() : QString();
+}
+
+QAction *TFormGraph::Action(const QString &Name) const {
+    return findChild<QAction *>(Name);
+}
+
+const TDescriptionOfDouble &TFormGraph::Description() const {
+    static const TDescriptionOfDouble Empty;
+    return FValue ? FValue->Description : Empty;
+}
+
+void TFormGraph::Replot() {
+    FChart->replot(QCustomPlot::rpQueuedReplot);
+}
+
+// ---- keys ----
+
+void TFormGraph::ScrollValueAxis(double Fraction) {
+    const QCPRange R = FChart->yAxis->range();
+    FChart->yAxis->moveRange(R.size() * Fraction);
+}
+
+void TFormGraph::ScrollTimeAxis(double Fraction) {
+    const QCPRange R = FChart->xAxis->range();
+    FXAuto = false;
+    FChart->xAxis->moveRange(R.size() * Fraction);
+}
+
+bool TFormGraph::HandleKey(QKeyEvent *Event) {
+    const int Key = Event->key();
+    bool Scrolled = true;
+    switch (Key) {
+    case Qt::Key_Space:
+        actUndoZoom->trigger();
+        return true;
+    case Qt::Key_PageUp: ScrollValueAxis(0.10); break;
+    case Qt::Key_PageDown: ScrollValueAxis(-0.10); break;
+    case Qt::Key_Up: ScrollValueAxis(0.01); break;
+    case Qt::Key_Down: ScrollValueAxis(-0.01); break;
+    case Qt::Key_Left: ScrollTimeAxis(-0.01); break;
+    case Qt::Key_Right: ScrollTimeAxis(0.01); break;
+    case Qt::Key_Home:
+    case Qt::Key_End: {
+        const int P = Key == Qt::Key_Home ? 0 : 100;
+        FXAuto = false;
+        if (FScrollBar->value() != P)
+            FScrollBar->setValue(P);
+        else
+            ScrollBarChange(P);
+        break;
+    }
+    case Qt::Key_Plus:
+        actZoomPlus->trigger();
+        return true;
+    case Qt::Key_Minus:
+        actZoomMinus->trigger();
+        return true;
+    case Qt::Key_Escape:
+        close();
+        return true;
+    case Qt::Key_F:
+        if (!(Event->modifiers() & Qt::ControlModifier))
+            return false;
+        SetFullMode(!FullMode());
+        return true;
+    case Qt::Key_F12:
+        for (QWidget *W : QApplication::topLevelWidgets())
+            if (W != this && W->inherits("TFormMain")) {
+                W->raise();
+                W->activateWindow();
+            }
+        return true;
+    default: Scrolled = false;
+    }
+    if (!Scrolled)
+        return false;
+    FChart->setFocus();
+    ShowAxisStatus();
+    SyncScrollBar();
+    Replot();
+    return true;
+}
+
+void TFormGraph::keyPressEvent(QKeyEvent *Event) {
+    if (!HandleKey(Event))
+        QMainWindow::keyPressEvent(Event);
+}
+
+bool TFormGraph::eventFilter(QObject *Watched, QEvent *Event) {
+    // The window sees the keys before the chart and the scroll bar do.
+    if (Event->type() == QEvent::KeyPress && (Watched == FChart || Watched == FScrollBar))
+        return HandleKey(static_cast<QKeyEvent *>(Event));
+    return QMainWindow::eventFilter(Watched, Event);
+}
+
+// ---- report ----
+
+void TFormGraph::FillReport() {
+    try {
+        if (!RepGraph)
+            CreateRepGraph();
+        RepGraph->Fill(windowTitle(), FChart, FSeries1, FPoints);
+        RepGraph->Preview(this);
+    } catch (const std::exception &E) {
+        qCWarning(lcGraph) << "report failed:" << E.what();
+    } catch (...) {
+        qCWarning(lcGraph) << "report failed";
+    }
+}

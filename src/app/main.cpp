@@ -6,6 +6,7 @@
 // instead of the port of INI/ComPort.ini (which is left as it is).
 #include "TLanx1Simulator.h"
 #include "fMain.h"
+#include "fTaraEditor.h"
 #include "uBDE.h"
 #include "uFormat.h"
 #include "uLanx1Instance.h"
@@ -62,6 +63,7 @@ int main(int argc, char **argv) {
         });
     Trap("polling engine", [&] { RequestDevices = new TRequestDevices(Options); });
     Trap("main window", [&] {
+        RegisterTaraEditor();
         Main = new TFormMain;
         Main->SetPortOverride(Options.PortOverride);
         QObject::connect(Main, &TFormMain::Closed, &App, &QCoreApplication::quit, Qt::QueuedConnection);

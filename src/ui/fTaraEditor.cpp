@@ -334,13 +334,6 @@ void TFormTaraEditor::ClearLevelFields() {
     enVolume->clear();
 }
 
-void TFormTaraEditor::ClearSeries() {
-    Series1->data()->clear();
-    Series2->data()->clear();
-    ChartTara->clearItems();
-    ChartTara->replot();
-}
-
 QStringList TFormTaraEditor::MemoLines() const {
     // The raw text keeps what the plain text would change (a no-break space
     // would become a blank); blocks are separated by paragraph separators.
@@ -403,10 +396,6 @@ bool TFormTaraEditor::TableListChanged() const {
     } catch (...) {
         return true;
     }
-}
-
-bool TFormTaraEditor::MarksVisible() const {
-    return FMarksVisible;
 }
 
 void TFormTaraEditor::closeEvent(QCloseEvent *Event) {
@@ -548,9 +537,8 @@ void TFormTaraEditor::actGraphPointsExecute() {
 // Value marks are made only while shown: a long table would otherwise carry
 // one text item per point for nothing.
 void TFormTaraEditor::actGraphMarksExecute() {
-    FMarksVisible = actGraphMarks->isChecked();
     ChartTara->clearItems();
-    if (FMarksVisible)
+    if (actGraphMarks->isChecked())
         for (auto It = Series1->data()->constBegin(); It != Series1->data()->constEnd(); ++It) {
             auto *Mark = new QCPItemText(ChartTara);
             Mark->position->setType(QCPItemPosition::ptPlotCoords);

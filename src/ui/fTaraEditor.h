@@ -72,9 +72,6 @@ public:
     QAction *actSaveTaraFile, *actSaveAsTaraFile, *actExit, *actGraphPoints, *actGraphMarks;
     QAction *actSyncMemo, *actOnSelect, *actLoadFromKelm, *actSaveToKelm;
 
-    // Whether the value marks of Series1 are shown.
-    bool MarksVisible() const;
-
 public slots:
     void actCreateTaraFileExecute();
     void actCreateTypicalTaraFileExecute();
@@ -116,7 +113,6 @@ private:
     void ClearEditor();
     void ResetGrid();
     void ClearLevelFields();
-    void ClearSeries();
     void RebuildTableList();
     bool TableListChanged() const;
     bool SaveDeviceTableFile();
@@ -139,7 +135,6 @@ private:
     bool FModified = false;
     TTara FTara;
     bool FTableLoaded = false;
-    bool FMarksVisible = false;
     bool FInternalChange = false; // the text field is being replaced by the program
     QString FOpenDialogName;
     QString FSaveDialogName;

@@ -1,14 +1,83 @@
+// The program: start-up, the message loop, shut-down. Each start-up and
+// shut-down block runs in its own error trap, so a failing block skips only
+// its own rest and the program goes on with what it has.
+//
+// "lanx1 --simulator" runs against a simulated transducer on a pseudo-terminal
+// instead of the port of INI/ComPort.ini (which is left as it is).
+#include "TLanx1Simulator.h"
 #include "fMain.h"
+#include "fTaraEditor.h"
+#include "uBDE.h"
 #include "uFormat.h"
+#include "uLanx1Instance.h"
+#include "uMessageBoxes.h"
+#include "uParamStr.h"
+#include "uRequestDevices.h"
 #include "uSysUtils.h"
 
 #include <QApplication>
+#include <QLoggingCategory>
+#include <functional>
+#include <memory>
+
+Q_LOGGING_CATEGORY(lcApp, "lanx1.app")
+
+namespace {
+
+void Trap(const char *Block, const std::function<void()> &Fn) {
+    try {
+        Fn();
+    } catch (const std::exception &E) {
+        qCCritical(lcApp) << Block << "failed:" << E.what();
+    } catch (...) {
+        qCCritical(lcApp) << Block << "failed";
+    }
+}
+
+} // namespace
 
 int main(int argc, char **argv) {
     AppDir(); // the INI folder is the one current at start, whatever happens later
     QApplication App(argc, argv);
+    // The application ends with the main window, even while other windows are open.
+    App.setQuitOnLastWindowClosed(false);
     SetDefaultFormatSettings(TFormatSettings::FromLocale(QLocale::system()));
-    TFormMain Main;
-    Main.show();
-    return App.exec();
+    TMessageBoxes Messages;
+
+    const QStringList Args = App.arguments();
+    std::unique_ptr<TLanx1Simulator> Simulator;
+    TRequestDevicesOptions Options;
+    TFormMain *Main = nullptr;
+    int Result = 0;
+
+    Trap("command line", [&] { InitFullMode(Args); });
+    Trap("device object", [] { CreateLanx1(); });
+    Trap("archive settings", [] { LoadArchiveSettings(); });
+    if (Args.contains(QStringLiteral("--simulator")))
+        Trap("simulator", [&] {
+            Simulator = std::make_unique<TLanx1Simulator>();
+            if (Simulator->Start())
+                Options.PortOverride = Simulator->PortName();
+            else
+                qCCritical(lcApp) << "no pseudo-terminal for the simulator";
+        });
+    Trap("polling engine", [&] { RequestDevices = new TRequestDevices(Options); });
+    Trap("main window", [&] {
+        RegisterTaraEditor();
+        Main = new TFormMain;
+        Main->SetPortOverride(Options.PortOverride);
+        QObject::connect(Main, &TFormMain::Closed, &App, &QCoreApplication::quit, Qt::QueuedConnection);
+        Main->show();
+        Result = App.exec();
+    });
+
+    Trap("main window shut-down", [&] { delete Main; });
+    Trap("polling engine shut-down", [] {
+        TRequestDevices *Engine = RequestDevices;
+        RequestDevices = nullptr;
+        delete Engine; // waits for a running poll step
+    });
+    Trap("simulator shut-down", [&] { Simulator.reset(); });
+    Trap("device object shut-down", [] { DestroyLanx1(); });
+    return Result;
 }

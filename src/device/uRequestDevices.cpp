@@ -164,7 +164,16 @@ int TRequestDevices::ExecuteRequest(std::uint8_t Kind) {
         if (!Lanx1 || !Transmitter)
             return -1;
         const QByteArray Frame = Lanx1->BuildRequest(Kind);
-        Transmitter->Transmit(Frame, Reply, true, kReplyMax);
+        try {
+            Transmitter->Transmit(Frame, Reply, true, kReplyMax);
+        } catch (const ETransmitterError &E) {
+            // A port that is closed or gone (adapter pulled) answers like a
+            // silent device: the observer still sees the request go unanswered.
+            qCInfo(lcPolling) << "exchange of kind" << Kind << "failed:" << E.what();
+            Reply.clear();
+            if (Transmitter->OnTransmit)
+                Transmitter->OnTransmit(Transmitter.get(), AppendCrc16(Frame), false, Reply);
+        }
         if (RequestThread) {
             RequestThread->RequestStatus = 0;
             RequestThread->DeviceType = 0;

@@ -1,9 +1,202 @@
 #pragma once
+// The main window: polling control, the echo of every frame exchanged, the
+// exchange statistics and serial settings in the status bar, and the actions
+// through which every user command of the program runs.
+#include <QByteArray>
 #include <QMainWindow>
+#include <QString>
+#include <atomic>
+#include <cstdint>
 
-// The main window of the program.
+class QAction;
+class QActionGroup;
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
+class QToolBar;
+class TTransmitter;
+
+// Set once the user has confirmed "Завершить работу?"; long command sequences
+// stop before their next step when it is set.
+extern bool Terminating;
+// Frames sent and exchanges answered since the main window was created.
+extern std::atomic<int> RequestCount;
+extern std::atomic<int> AnswerCount;
+
 class TFormMain : public QMainWindow {
     Q_OBJECT
 public:
+    static constexpr int EchoLinesMax = 64;
+
     explicit TFormMain(QWidget *Parent = nullptr);
+    ~TFormMain() override;
+
+    // A port used for this run instead of the settings file's (demo mode); the
+    // serial settings dialog keeps it unless the user picks another port, and
+    // never writes it to the settings file.
+    void SetPortOverride(const QString &Port) { FPortOverride = Port; }
+
+    // One request kind with up to Attempts tries behind the progress window;
+    // true as soon as one try got a valid reply.
+    bool ExecuteCommand(std::uint8_t Kind, const QString &Hint, std::uint8_t Attempts);
+    // The read/write pattern of the device commands: Hint as echo line, five
+    // tries, then RefreshAll, or the failure message.
+    bool RunStandardCommand(std::uint8_t Kind, const QString &Hint);
+    // Redraws everything that shows device data; never throws.
+    void RefreshAll();
+    // Prepends "<date time> <Text>" to the echo, which keeps the newest 64 lines.
+    void AddEchoLine(const QString &Text);
+    void ModeCurrentOutputControlRefresh();
+    void UpdateActionsEnabled();
+    void FullModeControlRefresh();
+    void StatisticsRefresh();
+    void PortStatusRefresh();
+    // Observer of the transmitter, called in whichever thread exchanged.
+    void TransmitterTransmit(TTransmitter *Sender, const QByteArray &Sent, bool Answered, const QByteArray &Reply);
+
+    // The echo, newest line first (for the windows' users and tests).
+    QStringList EchoLines() const;
+    QLabel *StatusPanel(int Index) const { return FPanels[Index]; }
+    QPlainTextEdit *Echo() const { return mEcho; }
+
+    // Menus whose enabled state follows polling, and the calibration pop-up
+    // menu that the parameters window shows.
+    QMenu *mmPar = nullptr;
+    QMenu *mmRead = nullptr;
+    QMenu *mmWrite = nullptr;
+    QMenu *mmModeCurrentOutputChange = nullptr;
+    QMenu *pmCalibration = nullptr;
+    QToolBar *ToolBar = nullptr;
+
+    // ---- polling, echo, windows
+    QAction *actOprosStart, *actOprosStop, *actTimerParametersChange, *actTransmitterChange, *act10, *act16;
+    QAction *actSelectCmdShow, *actLanx1Show, *actLanx1ParShow, *actTurning20mAShow, *actTurning4mAShow;
+    QAction *actTaraEditor, *actGraphLevel, *actGraphVolume, *actClose;
+    // ---- identity and operating parameters
+    QAction *actSystemAddressChange, *actSystemAddressWrite, *actPlantNumberChange, *actPlantNumberRead;
+    QAction *actPlantNumberWrite, *actModificationRead, *actKKalmanChange, *actKKalmanRead, *actKKalmanWrite;
+    QAction *actModeCurrentOutputChange, *actModeCurrentOutput1, *actModeCurrentOutput2;
+    QAction *actModeCurrentOutputWrite, *actModeCurrentOutputRead, *actControlRegisterRead;
+    QAction *actControlRegisterWrite, *actReadAll, *actLevelRead, *actVolumeRead, *actFreqRead;
+    QAction *actAllParamRead, *actAllParamWrite;
+    // ---- calibration points
+    QAction *actFreq1Change, *actFreq1Read, *actFreq1Write, *actFreq1Auto;
+    QAction *actFreq2Change, *actFreq2Read, *actFreq2Write, *actFreq2Auto;
+    QAction *actValue1Change, *actValue1Read, *actValue1Write;
+    QAction *actValue2Change, *actValue2Read, *actValue2Write;
+    QAction *actValue20mAChange, *actValue20mARead, *actValue20mAWrite;
+    // ---- current-output trimming
+    QAction *actTurning4mAChange, *actTurning4mARead, *actTurning4mAWrite;
+    QAction *actTurning4mAStart, *actTurning4mASave, *actTurning4mACancel;
+    QAction *actTurning20mAChange, *actTurning20mARead, *actTurning20mAWrite;
+    QAction *actTurning20mAStart, *actTurning20mASave, *actTurning20mACancel;
+    // ---- parameter files
+    QAction *actLanx1Load, *actLanx1Save;
+
+signals:
+    // The main window has been closed for good: the program ends.
+    void Closed();
+
+public slots:
+    void actOprosStartExecute();
+    void actOprosStopExecute();
+    void actTimerParametersChangeExecute();
+    void actTransmitterChangeExecute();
+    void act10Execute();
+    void act16Execute();
+    void actSelectCmdShowExecute();
+    void actLanx1ShowExecute();
+    void actLanx1ParShowExecute();
+    void actTurning20mAShowExecute();
+    void actTurning4mAShowExecute();
+    void actTaraEditorExecute();
+    void actGraphLevelExecute();
+    void actGraphVolumeExecute();
+    void actCloseExecute();
+
+    void actSystemAddressChangeExecute();
+    void actSystemAddressWriteExecute();
+    void actPlantNumberChangeExecute();
+    void actPlantNumberReadExecute();
+    void actPlantNumberWriteExecute();
+    void actModificationReadExecute();
+    void actKKalmanChangeExecute();
+    void actKKalmanReadExecute();
+    void actKKalmanWriteExecute();
+    void actModeCurrentOutput1Execute();
+    void actModeCurrentOutput2Execute();
+    void actModeCurrentOutputWriteExecute();
+    void actModeCurrentOutputReadExecute();
+    void actControlRegisterReadExecute();
+    void actControlRegisterWriteExecute();
+    void actReadAllExecute();
+    void actLevelReadExecute();
+    void actVolumeReadExecute();
+    void actFreqReadExecute();
+    void actAllParamReadExecute();
+    void actAllParamWriteExecute();
+
+    void actFreq1ChangeExecute();
+    void actFreq1ReadExecute();
+    void actFreq1WriteExecute();
+    void actFreq1AutoExecute();
+    void actFreq2ChangeExecute();
+    void actFreq2ReadExecute();
+    void actFreq2WriteExecute();
+    void actFreq2AutoExecute();
+    void actValue1ChangeExecute();
+    void actValue1ReadExecute();
+    void actValue1WriteExecute();
+    void actValue2ChangeExecute();
+    void actValue2ReadExecute();
+    void actValue2WriteExecute();
+    void actValue20mAChangeExecute();
+    void actValue20mAReadExecute();
+    void actValue20mAWriteExecute();
+
+    void actTurning4mAChangeExecute();
+    void actTurning4mAReadExecute();
+    void actTurning4mAWriteExecute();
+    void actTurning4mAStartExecute();
+    void actTurning4mASaveExecute();
+    void actTurning4mACancelExecute();
+    void actTurning20mAChangeExecute();
+    void actTurning20mAReadExecute();
+    void actTurning20mAWriteExecute();
+    void actTurning20mAStartExecute();
+    void actTurning20mASaveExecute();
+    void actTurning20mACancelExecute();
+
+    void actLanx1LoadExecute();
+    void actLanx1SaveExecute();
+
+    // The poll timer's tick.
+    void ReqDevicesTimerTick();
+
+protected:
+    void closeEvent(QCloseEvent *Event) override;
+    void keyPressEvent(QKeyEvent *Event) override;
+    // The application-wide shortcuts: Ctrl+F and F12 from any window.
+    bool eventFilter(QObject *Watched, QEvent *Event) override;
+
+private:
+    void CreateActions();
+    void CreateMenus();
+    void CreateToolBar();
+    void CreateStatusBar();
+    QAction *MakeAction(const char *Name, const QString &Caption, const QString &Hint);
+    void ShowExchange(const QByteArray &Sent, const QByteArray &Reply, int Radix);
+    void AttachObserver(bool Attach);
+    // Saves the position, detaches the observer and stops polling.
+    void FormClose();
+
+    QPlainTextEdit *mEcho = nullptr;
+    QLabel *FPanels[4] = {};
+    QActionGroup *FModeGroup = nullptr;
+    QString FPortOverride;
+    bool FClosed = false;
+    bool FAttached = false;
 };
+
+// The main window while it is open, else nullptr.
+extern TFormMain *FormMain;

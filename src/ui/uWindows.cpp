@@ -1,0 +1,6 @@
+#include "uWindows.h"
+
+TWindowHooks &WindowHooks() {
+    static TWindowHooks Hooks;
+    return Hooks;
+}

@@ -5,6 +5,7 @@
 // "lanx1 --simulator" runs against a simulated transducer on a pseudo-terminal
 // instead of the port of INI/ComPort.ini (which is left as it is).
 #include "TLanx1Simulator.h"
+#include "fGraph.h"
 #include "fMain.h"
 #include "fTaraEditor.h"
 #include "uBDE.h"
@@ -13,6 +14,7 @@
 #include "uMessageBoxes.h"
 #include "uParamStr.h"
 #include "uRequestDevices.h"
+#include "rGraph.h"
 #include "uSysUtils.h"
 
 #include <QApplication>
@@ -62,8 +64,10 @@ int main(int argc, char **argv) {
                 qCCritical(lcApp) << "no pseudo-terminal for the simulator";
         });
     Trap("polling engine", [&] { RequestDevices = new TRequestDevices(Options); });
+    Trap("graph report", [] { CreateRepGraph(); });
     Trap("main window", [&] {
         RegisterTaraEditor();
+        RegisterGraphWindow();
         Main = new TFormMain;
         Main->SetPortOverride(Options.PortOverride);
         QObject::connect(Main, &TFormMain::Closed, &App, &QCoreApplication::quit, Qt::QueuedConnection);
@@ -72,6 +76,7 @@ int main(int argc, char **argv) {
     });
 
     Trap("main window shut-down", [&] { delete Main; });
+    Trap("graph report shut-down", [] { DestroyRepGraph(); });
     Trap("polling engine shut-down", [] {
         TRequestDevices *Engine = RequestDevices;
         RequestDevices = nullptr;

@@ -1,4 +1,5 @@
 #include "fGraph.h"
+#include "uWindows.h"
 
 #include "fInputDouble.h"
 #include "fProgressBar.h"
@@ -713,4 +714,9 @@ void TFormGraph::FillReport() {
     } catch (...) {
         qCWarning(lcGraph) << "report failed";
     }
+}
+
+void RegisterGraphWindow() {
+    WindowHooks().ShowGraph = [](const QString &Name, TIODouble &Value, const QString &Caption, TDateTime Start,
+                                 TDateTime Stop) { ShowGraph(Name, &Value, Caption, Start, Stop); };
 }

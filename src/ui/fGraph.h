@@ -174,3 +174,6 @@ private:
 
 // The twelve presets, preset k at index k - 1.
 extern const TGraphPreset GraphPresets[TFormGraph::Presets];
+
+// Lets the main window's graph actions open this window.
+void RegisterGraphWindow();

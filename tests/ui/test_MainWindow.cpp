@@ -19,7 +19,6 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDialog>
-#include <QDialogButtonBox>
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QLabel>
@@ -245,6 +244,27 @@ TEST_F(MainWindow, StartAndStopPolling) {
     EXPECT_LE(Rig->Engine().RequestThread->Steps(), Steps + 1);
 }
 
+TEST_F(MainWindow, CommandDuringAPollStepWaitsForIt) {
+    Create();
+    PollSet.Include(rkReadAll);
+    PollSet.Include(rkReadLevel);
+    Rig->Sim().SetFault(TSimFault::Delay, 30);
+    Form->actOprosStart->trigger();
+    TRequestThread &Thread = *Rig->Engine().RequestThread;
+    ASSERT_TRUE(WaitFor([&] { return Thread.Busy(); }));
+    Form->actFreqRead->trigger();
+    EXPECT_TRUE(Messages.Messages().isEmpty());
+    // Every reply matched its request, and polling goes on afterwards.
+    const auto Steps = Thread.Steps();
+    ASSERT_TRUE(WaitFor([&] { return Thread.Steps() >= Steps + 2; }));
+    EXPECT_EQ(Rig->Sim().RequestCount(), RequestCount.load());
+    EXPECT_EQ(AnswerCount.load(), RequestCount.load());
+    Form->actOprosStop->trigger();
+    ASSERT_TRUE(WaitFor([&] { return !Thread.Busy(); }));
+    Form->actLevelRead->trigger();
+    EXPECT_TRUE(Messages.Messages().isEmpty());
+}
+
 TEST_F(MainWindow, TickWithoutEnabledDeviceStopsPolling) {
     Create();
     Rig->Engine().DeviceList[0].Enabled = false;
@@ -436,12 +456,13 @@ TEST_F(MainWindow, PollingPeriodDialog) {
                 Dialog->reject();
                 return;
             }
-            if (auto *Box = Dialog->findChild<QDialogButtonBox *>())
-                if (QAbstractButton *Ok = Box->button(QDialogButtonBox::Ok)) {
-                    Ok->click();
+            for (QPushButton *Button : Dialog->findChildren<QPushButton *>())
+                if (Button->isDefault()) {
+                    Button->click();
                     return;
                 }
-            Dialog->accept();
+            ADD_FAILURE() << "no default button";
+            Dialog->reject();
         });
     };
     auto Answerer = Type(QStringLiteral("70000"), true);
@@ -481,10 +502,9 @@ TEST_F(MainWindow, ClosingDuringAPollCycleEndsCleanly) {
     ASSERT_TRUE(WaitFor([&] { return Rig->Engine().RequestThread->Busy(); }));
     Messages.Answer(mbYes);
     EXPECT_TRUE(Form->close());
-    // The close waited for the cycle; what it exchanged was counted then.
-    EXPECT_FALSE(Rig->Engine().RequestThread->Busy());
-    const int Requests = RequestCount;
+    ASSERT_TRUE(WaitFor([&] { return !Rig->Engine().RequestThread->Busy(); }));
     WaitFor([] { return false; }, 50); // let the frames queued before the close arrive
+    const int Requests = RequestCount;
     const QStringList Lines = Form->EchoLines();
     // Later exchanges no longer reach the closed window.
     Rig->PollOnce();

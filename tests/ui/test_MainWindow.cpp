@@ -257,10 +257,10 @@ TEST_F(MainWindow, CommandDuringAPollStepWaitsForIt) {
     // Every reply matched its request, and polling goes on afterwards.
     const auto Steps = Thread.Steps();
     ASSERT_TRUE(WaitFor([&] { return Thread.Steps() >= Steps + 2; }));
-    EXPECT_EQ(Rig->Sim().RequestCount(), RequestCount.load());
-    EXPECT_EQ(AnswerCount.load(), RequestCount.load());
     Form->actOprosStop->trigger();
     ASSERT_TRUE(WaitFor([&] { return !Thread.Busy(); }));
+    EXPECT_EQ(Rig->Sim().RequestCount(), RequestCount.load());
+    EXPECT_EQ(AnswerCount.load(), RequestCount.load());
     Form->actLevelRead->trigger();
     EXPECT_TRUE(Messages.Messages().isEmpty());
 }

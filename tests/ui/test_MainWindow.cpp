@@ -4,6 +4,7 @@
 #include "EngineRig.h"
 #include "Lanx1.h"
 #include "RecordingMessages.h"
+#include "fGraph.h"
 #include "fMain.h"
 #include "fSelectCMD.h"
 #include "uIniFile.h"
@@ -561,4 +562,20 @@ TEST(MessageBoxes, ShownInTheUserInterfaceThread) {
     EXPECT_EQ(Caption, "Внимание");
     EXPECT_EQ(Icon, QMessageBox::Question);
     EXPECT_TRUE(DefaultIsNo);
+}
+
+TEST_F(MainWindow, GraphActionsOpenTheGraphOfTheirArchive) {
+    RegisterGraphWindow();
+    Create();
+    QString Caption, Name;
+    auto Watch = OnNextModal([&](QWidget *Modal) {
+        if (auto *Graph = qobject_cast<TFormGraph *>(Modal)) {
+            Caption = Graph->windowTitle();
+            Name = Graph->Description().Title;
+        }
+        Modal->close();
+    });
+    Form->actGraphLevel->trigger(); // modal: returns when the window closes
+    EXPECT_TRUE(Caption.startsWith("График")) << Caption.toStdString();
+    EXPECT_EQ(Name, Lanx1->Level.Description.Title);
 }

@@ -1,4 +1,5 @@
 #include "fInputDescriptionOfDouble.h"
+#include "uInputLayout.h"
 
 #include "EditNum.h"
 #include "IODescription.h"
@@ -71,23 +72,13 @@ TFormInputDescriptionOfDouble::TFormInputDescriptionOfDouble(const TDescriptionO
     }
     Grid->setColumnMinimumWidth(1, 200);
 
-    btnOK = new QPushButton(QStringLiteral("OK"), this);
-    btnOK->setObjectName(QStringLiteral("btnOK"));
-    btnOK->setDefault(true);
-    btnCancel = new QPushButton(QStringLiteral("Отменить"), this);
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    auto *Buttons = new QHBoxLayout;
-    Buttons->addStretch();
-    Buttons->addWidget(btnOK);
-    Buttons->addWidget(btnCancel);
+    QBoxLayout *Buttons = DialogButtonRow(this, btnOK, btnCancel);
 
     auto *Layout = new QVBoxLayout(this);
     Layout->addLayout(Grid);
     Layout->addLayout(Buttons);
     Layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
-    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
     edtTitle->setFocus();
 }
 

@@ -20,14 +20,9 @@ TFormInputDouble::TFormInputDouble(const QString &Caption, const QString &Prompt
     enValue = new TEditNum(this);
     enValue->setObjectName(QStringLiteral("enValue"));
     enValue->setText(FloatToStrF(Value, TFloatFormat::ffFixed, 9, Digits, DefaultFormatSettings()));
-    btnOK = new QPushButton(QStringLiteral("OK"), this);
-    btnOK->setObjectName(QStringLiteral("btnOK"));
-    btnOK->setDefault(true);
-    btnCancel = new QPushButton(QStringLiteral("Отменить"), this);
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+    CreateDialogButtons(this, btnOK, btnCancel);
     LayoutInputDialog(this, lblCaption, enValue, btnOK, btnCancel);
     connect(btnOK, &QPushButton::clicked, this, &TFormInputDouble::Confirm);
-    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
     enValue->setFocus();
 }
 

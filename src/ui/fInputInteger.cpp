@@ -26,14 +26,9 @@ TFormInputInteger::TFormInputInteger(const QString &Caption, const QString &Prom
     speValue->setMaximum(MaxValue);
     speValue->setMinimum(MinValue);
     speValue->setValue(Value); // shown clamped into the range
-    btnOK = new QPushButton(QStringLiteral("OK"), this);
-    btnOK->setObjectName(QStringLiteral("btnOK"));
-    btnOK->setDefault(true);
-    btnCancel = new QPushButton(QStringLiteral("Отменить"), this);
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+    CreateDialogButtons(this, btnOK, btnCancel);
     LayoutInputDialog(this, lblCaption, speValue, btnOK, btnCancel);
     connect(btnOK, &QPushButton::clicked, this, &TFormInputInteger::Confirm);
-    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
     speValue->setFocus();
 }
 

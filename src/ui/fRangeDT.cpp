@@ -1,4 +1,5 @@
 #include "fRangeDT.h"
+#include "uInputLayout.h"
 
 #include "uFormat.h"
 #include "uMessages.h"
@@ -84,15 +85,7 @@ TFormRangeDT::TFormRangeDT(TDateTime Start, TDateTime Stop, QWidget *Parent) : Q
     auto *IntervalGroup = new QGroupBox(QStringLiteral("Интервал"), this);
     (new QVBoxLayout(IntervalGroup))->addWidget(cmbInterval);
 
-    btnOK = new QPushButton(QStringLiteral("OK"), this);
-    btnOK->setObjectName(QStringLiteral("btnOK"));
-    btnOK->setDefault(true);
-    btnCancel = new QPushButton(QStringLiteral("Отменить"), this);
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    auto *Buttons = new QHBoxLayout;
-    Buttons->addStretch();
-    Buttons->addWidget(btnOK);
-    Buttons->addWidget(btnCancel);
+    QBoxLayout *Buttons = DialogButtonRow(this, btnOK, btnCancel, false);
 
     auto *Layout = new QVBoxLayout(this);
     Layout->addWidget(NewPeriodGroup(QStringLiteral(" Начало периода "), dtpStartDate, dtpStartTime, this));
@@ -112,7 +105,6 @@ TFormRangeDT::TFormRangeDT(TDateTime Start, TDateTime Stop, QWidget *Parent) : Q
 
     connect(cmbInterval, &QComboBox::currentIndexChanged, this, &TFormRangeDT::IntervalChosen);
     connect(btnOK, &QPushButton::clicked, this, &TFormRangeDT::Confirm);
-    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 TDateTime TFormRangeDT::Start() const {

@@ -1,4 +1,5 @@
 #include "fTransmitterSetup.h"
+#include "uInputLayout.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -51,15 +52,7 @@ TFormTransmitterSetup::TFormTransmitterSetup(const TPortSettings &Settings, QWid
     Form->addRow(QStringLiteral("Четность:"), cmbParity);
     Form->addRow(QStringLiteral("Управление потоком:"), cmbFlowControl);
 
-    btnOK = new QPushButton(QStringLiteral("OK"), this);
-    btnOK->setObjectName(QStringLiteral("btnOK"));
-    btnOK->setDefault(true);
-    btnCancel = new QPushButton(QStringLiteral("Отменить"), this);
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    auto *Buttons = new QHBoxLayout;
-    Buttons->addStretch();
-    Buttons->addWidget(btnOK);
-    Buttons->addWidget(btnCancel);
+    QBoxLayout *Buttons = DialogButtonRow(this, btnOK, btnCancel);
 
     auto *Layout = new QVBoxLayout(this);
     Layout->addLayout(Form);
@@ -67,8 +60,6 @@ TFormTransmitterSetup::TFormTransmitterSetup(const TPortSettings &Settings, QWid
     Layout->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(cmbBaudRate, &QComboBox::currentIndexChanged, this, &TFormTransmitterSetup::UpdateCustomBaudRate);
-    connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
-    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
     UpdateCustomBaudRate();
 }
 

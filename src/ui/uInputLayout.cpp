@@ -1,5 +1,6 @@
 #include "uInputLayout.h"
 
+#include <QBoxLayout>
 #include <QDialog>
 #include <QLabel>
 #include <QPushButton>
@@ -37,4 +38,24 @@ void LayoutInputDialog(QDialog *Dialog, QLabel *Prompt, QWidget *Field, QPushBut
     Ok->setGeometry(w - CancelWidth - kMargin - OkWidth - kMargin, ButtonTop, OkWidth, ButtonHeight);
 
     Dialog->setFixedSize(w + kFrame, ButtonTop + ButtonHeight + kRowGap);
+}
+
+void CreateDialogButtons(QDialog *Dialog, QPushButton *&Ok, QPushButton *&Cancel) {
+    Ok = new QPushButton(QStringLiteral("OK"), Dialog);
+    Ok->setObjectName(QStringLiteral("btnOK"));
+    Ok->setDefault(true);
+    Cancel = new QPushButton(QStringLiteral("Отменить"), Dialog);
+    Cancel->setObjectName(QStringLiteral("btnCancel"));
+    QObject::connect(Cancel, &QPushButton::clicked, Dialog, &QDialog::reject);
+}
+
+QBoxLayout *DialogButtonRow(QDialog *Dialog, QPushButton *&Ok, QPushButton *&Cancel, bool AcceptOnOk) {
+    CreateDialogButtons(Dialog, Ok, Cancel);
+    if (AcceptOnOk)
+        QObject::connect(Ok, &QPushButton::clicked, Dialog, &QDialog::accept);
+    auto *Row = new QHBoxLayout;
+    Row->addStretch();
+    Row->addWidget(Ok);
+    Row->addWidget(Cancel);
+    return Row;
 }

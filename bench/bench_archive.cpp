@@ -3,6 +3,7 @@
 //      row opened, inserted and closed, then a text line appended;
 //  (b) a 30-day range of 1 Hz readings read through the store, against the
 //      sqlite3 shell's full scan of the same day tables.
+#include "BenchArchive.h"
 #include "uBDE.h"
 #include "uDataCtrl.h"
 #include "uSysUtils.h"
@@ -20,13 +21,7 @@ namespace {
 
 constexpr double kWriteTarget = 2000;  // readings per second
 constexpr double kReadTarget = 2.0;    // store time / shell time
-constexpr int kDays = 30;
-constexpr int kSecondsPerDay = 86400;
 
-void Print(const QString &Line) {
-    std::printf("%s\n", Line.toLocal8Bit().constData());
-    std::fflush(stdout);
-}
 
 double WriteRate(const QString &Root) {
     SetDbPath(Root + QStringLiteral("/write"));
@@ -49,64 +44,24 @@ double WriteRate(const QString &Root) {
     return Count / Seconds;
 }
 
-// One table per day filled with a reading per second in one transaction.
-bool FillDay(const QString &Path, TDateTime Day) {
-    if (!CreateArchiveTable(Path))
-        return false;
-    sqlite3 *Db = nullptr;
-    bool Ok = sqlite3_open_v2(Path.toUtf8().constData(), &Db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
-              sqlite3_exec(Db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
-    sqlite3_stmt *St = nullptr;
-    Ok = Ok && sqlite3_prepare_v2(Db, "INSERT INTO aLevel (V, DT) VALUES (?1, ?2)", -1, &St, nullptr) == SQLITE_OK;
-    char Text[kArchiveTimeLength];
-    for (int s = 0; Ok && s < kSecondsPerDay; ++s) {
-        Ok = FormatArchiveTime(Day + s / 86400.0, Text);
-        sqlite3_bind_double(St, 1, 1500.0 + (s % 3600) * 0.1);
-        sqlite3_bind_text(St, 2, Text, static_cast<int>(kArchiveTimeLength), SQLITE_STATIC);
-        Ok = Ok && sqlite3_step(St) == SQLITE_DONE;
-        sqlite3_reset(St);
-    }
-    sqlite3_finalize(St);
-    Ok = Ok && sqlite3_exec(Db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
-    sqlite3_close(Db);
-    return Ok;
-}
 
 void ReadRatio(const QString &Root) {
     SetDbPath(Root + QStringLiteral("/read"));
     const TDateTime First = DateTimeFromQt(QDateTime(QDate(2024, 1, 1), QTime(0, 0)));
-    QStringList Files;
+    const QStringList Files = GenerateMonth(First);
+    if (Files.isEmpty())
+        return;
     QElapsedTimer Clock;
-    Clock.start();
-    for (int d = 0; d < kDays; ++d) {
-        const QString Path = ArchiveFilePath(QStringLiteral("aLevel"), First + d, QStringLiteral(".db"));
-        if (!ForceDirectories(ExtractFileDir(Path)) || !FillDay(Path, First + d)) {
-            Print(QStringLiteral("  cannot generate %1").arg(Path));
-            return;
-        }
-        Files << Path;
-    }
-    Print(QStringLiteral("  generated %1 rows in %2 day tables in %3 s")
-              .arg(kDays * kSecondsPerDay).arg(kDays).arg(Clock.elapsed() / 1000.0, 0, 'f', 1));
 
-    const QString Shell = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
+    const QString Shell = SqliteShell();
     if (Shell.isEmpty()) {
         Print(QStringLiteral("  sqlite3 shell not found; reading ratio not measured"));
         return;
     }
     // Both sides read the files once first, so both find them in the page cache.
-    const auto RunShell = [&] {
-        qint64 Rows = 0;
-        for (const QString &File : Files) {
-            QProcess P;
-            P.start(Shell, {File, QStringLiteral("SELECT count(*), sum(V) FROM aLevel")});
-            P.waitForFinished(-1);
-            Rows += QString::fromLatin1(P.readAllStandardOutput()).section(u'|', 0, 0).toLongLong();
-        }
-        return Rows;
-    };
+    const auto RunShell = [&] { return ShellScan(Shell, Files); };
     TArchiveSeries Points;
-    const TDateTime Stop = First + kDays - 1.0 / 86400;
+    const TDateTime Stop = First + kBenchDays - 1.0 / 86400;
     const auto RunStore = [&] { ReadArchiveRange(QStringLiteral("aLevel"), First, Stop, Points); };
     RunShell();
     RunStore();

@@ -1,6 +1,7 @@
 // The graph window over 30 days of 1 Hz readings: opening (archive loaded and
 // first frame drawn) against the sqlite3 shell's full scan of the same tables,
 // a zoom or scroll redraw at that size, and the memory held per point.
+#include "BenchArchive.h"
 #include "fGraph.h"
 #include "uBDE.h"
 #include "uDataCtrl.h"
@@ -21,38 +22,11 @@
 
 namespace {
 
-constexpr int kDays = 30;
-constexpr int kSecondsPerDay = 86400;
 constexpr double kOpenTarget = 2.5;     // x the shell's scan
 constexpr double kRedrawTargetMs = 30;  // per redraw
 constexpr double kBytesTarget = 64;     // per point held
 
-void Print(const QString &Line) {
-    std::printf("%s\n", Line.toLocal8Bit().constData());
-    std::fflush(stdout);
-}
 
-bool FillDay(const QString &Path, TDateTime Day) {
-    if (!CreateArchiveTable(Path))
-        return false;
-    sqlite3 *Db = nullptr;
-    bool Ok = sqlite3_open_v2(Path.toUtf8().constData(), &Db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
-              sqlite3_exec(Db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
-    sqlite3_stmt *St = nullptr;
-    Ok = Ok && sqlite3_prepare_v2(Db, "INSERT INTO aLevel (V, DT) VALUES (?1, ?2)", -1, &St, nullptr) == SQLITE_OK;
-    char Text[kArchiveTimeLength];
-    for (int s = 0; Ok && s < kSecondsPerDay; ++s) {
-        Ok = FormatArchiveTime(Day + s / 86400.0, Text);
-        sqlite3_bind_double(St, 1, 1500.0 + (s % 3600) * 0.1 + (s % 7) * 0.3);
-        sqlite3_bind_text(St, 2, Text, static_cast<int>(kArchiveTimeLength), SQLITE_STATIC);
-        Ok = Ok && sqlite3_step(St) == SQLITE_DONE;
-        sqlite3_reset(St);
-    }
-    sqlite3_finalize(St);
-    Ok = Ok && sqlite3_exec(Db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
-    sqlite3_close(Db);
-    return Ok;
-}
 
 // Resident memory of the process in bytes.
 qint64 ResidentBytes() {
@@ -81,32 +55,14 @@ int main(int argc, char **argv) {
     SetDbPath(Dir.path() + QStringLiteral("/DATA"));
 
     const TDateTime First = DateTimeFromQt(QDateTime(QDate(2024, 1, 1), QTime(0, 0)));
-    const TDateTime Stop = First + kDays - 1.0 / 86400;
-    QStringList Files;
+    const TDateTime Stop = First + kBenchDays - 1.0 / 86400;
+    const QStringList Files = GenerateMonth(First);
+    if (Files.isEmpty())
+        return 1;
     QElapsedTimer Clock;
-    Clock.start();
-    for (int d = 0; d < kDays; ++d) {
-        const QString Path = ArchiveFilePath(QStringLiteral("aLevel"), First + d, QStringLiteral(".db"));
-        if (!ForceDirectories(ExtractFileDir(Path)) || !FillDay(Path, First + d)) {
-            Print(QStringLiteral("  cannot generate %1").arg(Path));
-            return 1;
-        }
-        Files << Path;
-    }
-    Print(QStringLiteral("  generated %1 rows in %2 day tables in %3 s")
-              .arg(kDays * kSecondsPerDay).arg(kDays).arg(Clock.elapsed() / 1000.0, 0, 'f', 1));
 
-    const QString Shell = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
-    const auto RunShell = [&] {
-        qint64 Rows = 0;
-        for (const QString &File : Files) {
-            QProcess P;
-            P.start(Shell, {File, QStringLiteral("SELECT count(*), sum(V) FROM aLevel")});
-            P.waitForFinished(-1);
-            Rows += QString::fromLatin1(P.readAllStandardOutput()).section(u'|', 0, 0).toLongLong();
-        }
-        return Rows;
-    };
+    const QString Shell = SqliteShell();
+    const auto RunShell = [&] { return ShellScan(Shell, Files); };
 
     // Opening: the window created, the archive loaded, the first frame drawn.
     qint64 Points = 0, Held = 0, ResidentDelta = 0;

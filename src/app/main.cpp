@@ -10,6 +10,7 @@
 #include "uBDE.h"
 #include "uFormat.h"
 #include "uLanx1Instance.h"
+#include "uLanx1Windows.h"
 #include "uMessageBoxes.h"
 #include "uParamStr.h"
 #include "uRequestDevices.h"
@@ -64,6 +65,7 @@ int main(int argc, char **argv) {
     Trap("polling engine", [&] { RequestDevices = new TRequestDevices(Options); });
     Trap("main window", [&] {
         RegisterTaraEditor();
+        RegisterLanx1Windows();
         Main = new TFormMain;
         Main->SetPortOverride(Options.PortOverride);
         QObject::connect(Main, &TFormMain::Closed, &App, &QCoreApplication::quit, Qt::QueuedConnection);
@@ -72,6 +74,7 @@ int main(int argc, char **argv) {
     });
 
     Trap("main window shut-down", [&] { delete Main; });
+    Trap("device windows shut-down", [] { DestroyLanx1Windows(); });
     Trap("polling engine shut-down", [] {
         TRequestDevices *Engine = RequestDevices;
         RequestDevices = nullptr;

@@ -191,7 +191,8 @@ QGroupBox *TFormLanx1Par::CreateCalibrationGroup() {
     lblValue2 = NewValue(Group, QStringLiteral("lblValue2"), RunAction(&TFormMain::actValue2Change));
     lblFreq1 = NewValue(Group, QStringLiteral("lblFreq1"), RunAction(&TFormMain::actFreq1Change));
     lblValue1 = NewValue(Group, QStringLiteral("lblValue1"), RunAction(&TFormMain::actValue1Change));
-    lblCalibrationValueTitle = NewTitle(Group, QStringLiteral("Значение, "), QStringLiteral("lblCalibrationValueTitle"));
+    lblCalibrationValueTitle =
+        NewTitle(Group, QStringLiteral("Значение, "), QStringLiteral("lblCalibrationValueTitle"));
     lblCalibrationValueTitle->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     auto *FreqTitle = NewTitle(Group, QStringLiteral("Частота"));
     FreqTitle->setAlignment(Qt::AlignRight | Qt::AlignVCenter);

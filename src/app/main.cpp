@@ -11,6 +11,7 @@
 #include "uBDE.h"
 #include "uFormat.h"
 #include "uLanx1Instance.h"
+#include "uLanx1Windows.h"
 #include "uMessageBoxes.h"
 #include "uParamStr.h"
 #include "uRequestDevices.h"
@@ -68,6 +69,7 @@ int main(int argc, char **argv) {
     Trap("main window", [&] {
         RegisterTaraEditor();
         RegisterGraphWindow();
+        RegisterLanx1Windows();
         Main = new TFormMain;
         Main->SetPortOverride(Options.PortOverride);
         QObject::connect(Main, &TFormMain::Closed, &App, &QCoreApplication::quit, Qt::QueuedConnection);
@@ -76,6 +78,7 @@ int main(int argc, char **argv) {
     });
 
     Trap("main window shut-down", [&] { delete Main; });
+    Trap("device windows shut-down", [] { DestroyLanx1Windows(); });
     Trap("graph report shut-down", [] { DestroyRepGraph(); });
     Trap("polling engine shut-down", [] {
         TRequestDevices *Engine = RequestDevices;

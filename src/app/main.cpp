@@ -7,6 +7,7 @@
 #include "TLanx1Simulator.h"
 #include "fMain.h"
 #include "fTaraEditor.h"
+#include "fTurning.h"
 #include "uBDE.h"
 #include "uFormat.h"
 #include "uLanx1Instance.h"
@@ -64,6 +65,7 @@ int main(int argc, char **argv) {
     Trap("polling engine", [&] { RequestDevices = new TRequestDevices(Options); });
     Trap("main window", [&] {
         RegisterTaraEditor();
+        RegisterTurningDialogs();
         Main = new TFormMain;
         Main->SetPortOverride(Options.PortOverride);
         QObject::connect(Main, &TFormMain::Closed, &App, &QCoreApplication::quit, Qt::QueuedConnection);

@@ -62,7 +62,12 @@ void TGuiSync::WaitUntil(const std::function<bool()> &Ready) {
             RunPending(Lock);
         if (Ready())
             return;
-        FChanged.wait(Lock, [&] { return (Gui && !FPending.empty()) || Ready(); });
+        // Ready may take what it waits for (the exchange lock does): once it
+        // has said yes, it must not be asked again.
+        bool Done = false;
+        FChanged.wait(Lock, [&] { return (Gui && !FPending.empty()) || (Done = Ready()); });
+        if (Done)
+            return;
     }
 }
 

@@ -19,7 +19,6 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDialog>
-#include <QDialogButtonBox>
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QLabel>
@@ -245,6 +244,27 @@ TEST_F(MainWindow, StartAndStopPolling) {
     EXPECT_LE(Rig->Engine().RequestThread->Steps(), Steps + 1);
 }
 
+TEST_F(MainWindow, CommandDuringAPollStepWaitsForIt) {
+    Create();
+    PollSet.Include(rkReadAll);
+    PollSet.Include(rkReadLevel);
+    Rig->Sim().SetFault(TSimFault::Delay, 30);
+    Form->actOprosStart->trigger();
+    TRequestThread &Thread = *Rig->Engine().RequestThread;
+    ASSERT_TRUE(WaitFor([&] { return Thread.Busy(); }));
+    Form->actFreqRead->trigger();
+    EXPECT_TRUE(Messages.Messages().isEmpty());
+    // Every reply matched its request, and polling goes on afterwards.
+    const auto Steps = Thread.Steps();
+    ASSERT_TRUE(WaitFor([&] { return Thread.Steps() >= Steps + 2; }));
+    Form->actOprosStop->trigger();
+    ASSERT_TRUE(WaitFor([&] { return !Thread.Busy(); }));
+    EXPECT_EQ(Rig->Sim().RequestCount(), RequestCount.load());
+    EXPECT_EQ(AnswerCount.load(), RequestCount.load());
+    Form->actLevelRead->trigger();
+    EXPECT_TRUE(Messages.Messages().isEmpty());
+}
+
 TEST_F(MainWindow, TickWithoutEnabledDeviceStopsPolling) {
     Create();
     Rig->Engine().DeviceList[0].Enabled = false;
@@ -323,26 +343,29 @@ TEST_F(MainWindow, CountersAndRetriesOfAFailingCommand) {
 }
 
 TEST_F(MainWindow, FullModeAndMainWindowKeys) {
+    ASSERT_TRUE(InitFullMode({QStringLiteral("lanx1"), QStringLiteral("/full")}));
     Create();
     Form->show();
     ASSERT_TRUE(Form->windowHandle());
-    EXPECT_FALSE(Form->actPlantNumberChange->isVisible());
-
-    PressKey(Form->windowHandle(), Qt::Key_F, Qt::ControlModifier);
-    EXPECT_TRUE(FullMode());
     EXPECT_TRUE(Form->actPlantNumberChange->isVisible());
     EXPECT_TRUE(Form->actPlantNumberChange->isEnabled());
     EXPECT_TRUE(Form->actPlantNumberWrite->isVisible());
+
+    PressKey(Form->windowHandle(), Qt::Key_F, Qt::ControlModifier);
+    EXPECT_FALSE(FullMode());
+    EXPECT_FALSE(Form->actPlantNumberChange->isVisible());
+    EXPECT_FALSE(Form->actPlantNumberWrite->isVisible());
 
     // From any other window as well, and once per key press.
     QWidget Other;
     Other.show();
     ASSERT_TRUE(Other.windowHandle());
     PressKey(Other.windowHandle(), Qt::Key_F, Qt::ControlModifier);
-    EXPECT_FALSE(FullMode());
-    EXPECT_FALSE(Form->actPlantNumberChange->isVisible());
+    EXPECT_TRUE(FullMode());
+    EXPECT_TRUE(Form->actPlantNumberChange->isVisible());
+    EXPECT_TRUE(Form->actPlantNumberChange->isEnabled());
     PressKey(Other.windowHandle(), Qt::Key_F); // without Ctrl: nothing
-    EXPECT_FALSE(FullMode());
+    EXPECT_TRUE(FullMode());
 
     Form->hide();
     PressKey(Other.windowHandle(), Qt::Key_F12);
@@ -436,12 +459,13 @@ TEST_F(MainWindow, PollingPeriodDialog) {
                 Dialog->reject();
                 return;
             }
-            if (auto *Box = Dialog->findChild<QDialogButtonBox *>())
-                if (QAbstractButton *Ok = Box->button(QDialogButtonBox::Ok)) {
-                    Ok->click();
+            for (QPushButton *Button : Dialog->findChildren<QPushButton *>())
+                if (Button->isDefault()) {
+                    Button->click();
                     return;
                 }
-            Dialog->accept();
+            ADD_FAILURE() << "no default button";
+            Dialog->reject();
         });
     };
     auto Answerer = Type(QStringLiteral("70000"), true);
@@ -481,10 +505,9 @@ TEST_F(MainWindow, ClosingDuringAPollCycleEndsCleanly) {
     ASSERT_TRUE(WaitFor([&] { return Rig->Engine().RequestThread->Busy(); }));
     Messages.Answer(mbYes);
     EXPECT_TRUE(Form->close());
-    // The close waited for the cycle; what it exchanged was counted then.
-    EXPECT_FALSE(Rig->Engine().RequestThread->Busy());
-    const int Requests = RequestCount;
+    ASSERT_TRUE(WaitFor([&] { return !Rig->Engine().RequestThread->Busy(); }));
     WaitFor([] { return false; }, 50); // let the frames queued before the close arrive
+    const int Requests = RequestCount;
     const QStringList Lines = Form->EchoLines();
     // Later exchanges no longer reach the closed window.
     Rig->PollOnce();

@@ -8,6 +8,8 @@
 #include "fGraph.h"
 #include "fMain.h"
 #include "fTaraEditor.h"
+#include "fTurning.h"
+#include "rGraph.h"
 #include "uBDE.h"
 #include "uFormat.h"
 #include "uLanx1Instance.h"
@@ -15,7 +17,6 @@
 #include "uMessageBoxes.h"
 #include "uParamStr.h"
 #include "uRequestDevices.h"
-#include "rGraph.h"
 #include "uSysUtils.h"
 
 #include <QApplication>
@@ -70,6 +71,7 @@ int main(int argc, char **argv) {
         RegisterTaraEditor();
         RegisterGraphWindow();
         RegisterLanx1Windows();
+        RegisterTurningDialogs();
         Main = new TFormMain;
         Main->SetPortOverride(Options.PortOverride);
         QObject::connect(Main, &TFormMain::Closed, &App, &QCoreApplication::quit, Qt::QueuedConnection);

@@ -40,10 +40,6 @@ namespace {
 
 const QString kAttention = QStringLiteral("Внимание");
 
-QString Hint(const QAction *Action) {
-    return Action->statusTip();
-}
-
 // Adds Items to a menu or tool bar, a null item standing for a separator.
 template <class TTarget>
 void Fill(TTarget *Target, std::initializer_list<QAction *> Items) {
@@ -676,70 +672,3 @@ void TFormMain::FormClose() {
         FormMain = nullptr;
     emit Closed();
 }
-
-// ---- device commands
-// The standard reads and writes; the local edits, the sequences and the
-// parameter files are left empty here and get their effect with the windows
-// they belong to.
-
-void TFormMain::actSystemAddressChangeExecute() {}
-void TFormMain::actSystemAddressWriteExecute() {}
-void TFormMain::actPlantNumberChangeExecute() {}
-void TFormMain::actPlantNumberReadExecute() { RunStandardCommand(rkReadPlantNumber, Hint(actPlantNumberRead)); }
-void TFormMain::actPlantNumberWriteExecute() {} // has no effect by design
-void TFormMain::actModificationReadExecute() { RunStandardCommand(rkReadModification, Hint(actModificationRead)); }
-void TFormMain::actKKalmanChangeExecute() {}
-void TFormMain::actKKalmanReadExecute() { RunStandardCommand(rkReadKKalman, Hint(actKKalmanRead)); }
-void TFormMain::actKKalmanWriteExecute() { RunStandardCommand(rkWriteKKalman, Hint(actKKalmanWrite)); }
-void TFormMain::actModeCurrentOutput1Execute() {}
-void TFormMain::actModeCurrentOutput2Execute() {}
-void TFormMain::actModeCurrentOutputWriteExecute() {}
-void TFormMain::actModeCurrentOutputReadExecute() {} // has no effect by design
-void TFormMain::actControlRegisterReadExecute() {
-    RunStandardCommand(rkReadControlRegister, Hint(actControlRegisterRead));
-}
-void TFormMain::actControlRegisterWriteExecute() {
-    RunStandardCommand(rkWriteControlRegister, Hint(actControlRegisterWrite));
-}
-void TFormMain::actReadAllExecute() { RunStandardCommand(rkReadAll, Hint(actReadAll)); }
-void TFormMain::actLevelReadExecute() { RunStandardCommand(rkReadLevel, Hint(actLevelRead)); }
-void TFormMain::actVolumeReadExecute() { RunStandardCommand(rkReadVolume, Hint(actVolumeRead)); }
-void TFormMain::actFreqReadExecute() { RunStandardCommand(rkReadFrequency, Hint(actFreqRead)); }
-void TFormMain::actAllParamReadExecute() {}
-void TFormMain::actAllParamWriteExecute() {} // has no effect by design
-
-void TFormMain::actFreq1ChangeExecute() {}
-void TFormMain::actFreq1ReadExecute() { RunStandardCommand(rkReadFreq1, Hint(actFreq1Read)); }
-void TFormMain::actFreq1WriteExecute() { RunStandardCommand(rkWriteFreq1, Hint(actFreq1Write)); }
-void TFormMain::actFreq1AutoExecute() {}
-void TFormMain::actFreq2ChangeExecute() {}
-void TFormMain::actFreq2ReadExecute() { RunStandardCommand(rkReadFreq2, Hint(actFreq2Read)); }
-void TFormMain::actFreq2WriteExecute() { RunStandardCommand(rkWriteFreq2, Hint(actFreq2Write)); }
-void TFormMain::actFreq2AutoExecute() {}
-void TFormMain::actValue1ChangeExecute() {}
-void TFormMain::actValue1ReadExecute() { RunStandardCommand(rkReadValue1, Hint(actValue1Read)); }
-void TFormMain::actValue1WriteExecute() { RunStandardCommand(rkWriteValue1, Hint(actValue1Write)); }
-void TFormMain::actValue2ChangeExecute() {}
-void TFormMain::actValue2ReadExecute() { RunStandardCommand(rkReadValue2, Hint(actValue2Read)); }
-void TFormMain::actValue2WriteExecute() { RunStandardCommand(rkWriteValue2, Hint(actValue2Write)); }
-void TFormMain::actValue20mAChangeExecute() {}
-void TFormMain::actValue20mAReadExecute() { RunStandardCommand(rkReadValue20mA, Hint(actValue20mARead)); }
-void TFormMain::actValue20mAWriteExecute() { RunStandardCommand(rkWriteValue20mA, Hint(actValue20mAWrite)); }
-
-void TFormMain::actTurning4mAChangeExecute() {}
-void TFormMain::actTurning4mAReadExecute() { RunStandardCommand(rkReadTurning4mA, Hint(actTurning4mARead)); }
-void TFormMain::actTurning4mAWriteExecute() { RunStandardCommand(rkWriteTurning4mA, Hint(actTurning4mAWrite)); }
-void TFormMain::actTurning4mAStartExecute() {}
-void TFormMain::actTurning4mASaveExecute() {}
-void TFormMain::actTurning4mACancelExecute() {}
-void TFormMain::actTurning20mAChangeExecute() {}
-void TFormMain::actTurning20mAReadExecute() { RunStandardCommand(rkReadTurning20mA, Hint(actTurning20mARead)); }
-void TFormMain::actTurning20mAWriteExecute() {
-    RunStandardCommand(rkWriteTurning20mA, Hint(actTurning20mAWrite));
-}
-void TFormMain::actTurning20mAStartExecute() {}
-void TFormMain::actTurning20mASaveExecute() {}
-void TFormMain::actTurning20mACancelExecute() {}
-
-void TFormMain::actLanx1LoadExecute() {}
-void TFormMain::actLanx1SaveExecute() {}

@@ -7,6 +7,7 @@
 #include <QString>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 
 class QAction;
 class QActionGroup;
@@ -44,6 +45,17 @@ public:
     bool RunStandardCommand(std::uint8_t Kind, const QString &Hint);
     // Redraws everything that shows device data; never throws.
     void RefreshAll();
+    // The value dialog of calibration point 1 or 2, shared by the change
+    // actions and the autocalibrations; true when the user confirmed. A value
+    // outside 0..the Level maximum leaves the point as it was.
+    bool EditValue1();
+    bool EditValue2();
+
+    // Asks which parameter file to load: Folder is where the dialog starts,
+    // Filter the Qt filter text; empty when cancelled. Replaceable so that
+    // tests never block on a dialog.
+    static std::function<QString(QWidget *Parent, const QString &Folder, const QString &Filter)>
+        OpenParametersDialog;
     // Prepends "<date time> <Text>" to the echo, which keeps the newest 64 lines.
     void AddEchoLine(const QString &Text);
     void ModeCurrentOutputControlRefresh();
@@ -186,6 +198,16 @@ private:
     void CreateStatusBar();
     QAction *MakeAction(const char *Name, const QString &Caption, const QString &Hint);
     void ShowExchange(const QByteArray &Sent, const QByteArray &Reply, int Radix);
+    // The point dialog; Typed receives the number the user confirmed.
+    bool EditValue(int Point, double *Typed);
+    void Autocalibration(int Point);
+    // Reads the control register, applies Modify to the device's copy and
+    // writes it back; the write is left out when the read failed.
+    void ChangeControlRegister(const std::function<void()> &Modify);
+    // The trimming of one end of the current output (20 mA when Top, else 4 mA).
+    void StartCorrection(bool Top);
+    void EndCorrection(bool Top);
+    void CancelCorrection(bool Top);
     void AttachObserver(bool Attach);
     // Saves the position, detaches the observer and stops polling.
     void FormClose();

@@ -37,3 +37,7 @@ void WriteAll(const QString &Path, const QByteArray &Data) {
     if (F.open(QIODevice::WriteOnly))
         F.write(Data);
 }
+
+TDateTime At(int Year, int Month, int Day, int Hour, int Minute, int Second, int Ms) {
+    return DateTimeFromQt(QDateTime(QDate(Year, Month, Day), QTime(Hour, Minute, Second, Ms)));
+}

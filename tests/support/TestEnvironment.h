@@ -3,6 +3,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include "uDateTime.h"
+
 // Russian number and date formats for the whole test process.
 void PinRussianLocale();
 
@@ -22,3 +24,6 @@ private:
 
 QByteArray ReadAll(const QString &Path);
 void WriteAll(const QString &Path, const QByteArray &Data);
+
+// A local date-time as the program holds it.
+TDateTime At(int Year, int Month, int Day, int Hour = 0, int Minute = 0, int Second = 0, int Ms = 0);

@@ -5,6 +5,7 @@
 #include "FileSizeLimit.h"
 #include "Lanx1.h"
 #include "RecordingMessages.h"
+#include "UiTestSupport.h"
 #include "TLanx1DeviceModel.h"
 #include "fMain.h"
 #include "fTurning.h"
@@ -127,17 +128,12 @@ int WrittenWord(const QByteArray &Frame, int Index = 0) {
     return (std::uint8_t(Frame[At]) << 8) | std::uint8_t(Frame[At + 1]);
 }
 
-QString Body(const QString &Line) {
-    static const QRegularExpression Stamp(QStringLiteral("^\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d "));
-    const QRegularExpressionMatch M = Stamp.match(Line);
-    return M.hasMatch() ? Line.mid(M.capturedLength()) : Line;
-}
 
 // The echo lines that are no frames, oldest first.
 QStringList CommandLines(const TFormMain &Form) {
     QStringList Result;
     for (const QString &Line : Form.EchoLines()) {
-        const QString B = Body(Line);
+        const QString B = EchoBody(Line);
         if (!B.startsWith(QStringLiteral(" -> ")) && !B.startsWith(QStringLiteral(" <- ")))
             Result.prepend(B);
     }

@@ -93,9 +93,6 @@ void Type(QWidget *W, const QString &Text) {
         PressKey(W, KeyOf(C), QString(C));
 }
 
-TDateTime At(int Year, int Month, int Day, int Hour = 0, int Minute = 0) {
-    return DateTimeFromQt(QDateTime(QDate(Year, Month, Day), QTime(Hour, Minute)));
-}
 
 } // namespace
 

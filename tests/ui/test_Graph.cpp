@@ -28,9 +28,6 @@
 
 namespace {
 
-TDateTime At(int Y, int M, int D, int H, int N = 0, int S = 0) {
-    return DateTimeFromQt(QDateTime(QDate(Y, M, D), QTime(H, N, S)));
-}
 
 // Runs Action on the first modal dialog that opens (polling, since the
 // dialog opens only after the call that starts it).

@@ -1,4 +1,5 @@
 #include "IOVisual.h"
+#include "TestEnvironment.h"
 #include "uFormat.h"
 
 #include <QDateTime>
@@ -20,9 +21,6 @@ void DescribeLevel(TDescriptionOfDouble &D) {
     D.Digits = 1;
 }
 
-TDateTime At(int Year, int Month, int Day, int Hour, int Minute, int Second) {
-    return DateTimeFromQt(QDateTime(QDate(Year, Month, Day), QTime(Hour, Minute, Second)));
-}
 
 std::string S(const QString &Text) {
     return Text.toStdString();

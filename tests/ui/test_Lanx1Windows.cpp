@@ -6,6 +6,7 @@
 #include "IOVisual.h"
 #include "Lanx1.h"
 #include "RecordingMessages.h"
+#include "UiTestSupport.h"
 #include "TLanx1DeviceModel.h"
 #include "VHistogram.h"
 #include "fLanx1.h"
@@ -48,32 +49,7 @@ const QChar kNbsp(0x00A0);
 const QStringList kFastLine{QStringLiteral("ReadTotalConstant=60"), QStringLiteral("ReadTotalMultiplier=0"),
                             QStringLiteral("ReadInterval=20")};
 
-template <class F>
-bool WaitFor(F Ready, int TimeoutMs = 5000) {
-    QDeadlineTimer Deadline(TimeoutMs);
-    while (!Ready()) {
-        if (Deadline.hasExpired())
-            return false;
-        QEventLoop Loop;
-        QTimer::singleShot(5, &Loop, &QEventLoop::quit);
-        Loop.exec();
-    }
-    return true;
-}
 
-// Handles the next modal window from inside its own event loop.
-std::unique_ptr<QTimer> OnNextModal(std::function<void(QWidget *)> Fn) {
-    auto Timer = std::make_unique<QTimer>();
-    Timer->setInterval(5);
-    QObject::connect(Timer.get(), &QTimer::timeout, [T = Timer.get(), Fn] {
-        if (QWidget *Modal = QApplication::activeModalWidget()) {
-            T->stop();
-            Fn(Modal);
-        }
-    });
-    Timer->start();
-    return Timer;
-}
 
 void Click(QWidget *W, Qt::MouseButton Button = Qt::LeftButton, QPoint At = QPoint(2, 2)) {
     const QPointF Local(At);

@@ -4,6 +4,7 @@
 #include "EngineRig.h"
 #include "Lanx1.h"
 #include "RecordingMessages.h"
+#include "UiTestSupport.h"
 #include "fGraph.h"
 #include "fMain.h"
 #include "fSelectCMD.h"
@@ -43,46 +44,13 @@ void PrintTo(const QString &Text, std::ostream *Out) {
 
 namespace {
 
-// Runs the event loop until Ready() holds; false after TimeoutMs.
-template <class F>
-bool WaitFor(F Ready, int TimeoutMs = 5000) {
-    QDeadlineTimer Deadline(TimeoutMs);
-    while (!Ready()) {
-        if (Deadline.hasExpired())
-            return false;
-        QEventLoop Loop;
-        QTimer::singleShot(5, &Loop, &QEventLoop::quit);
-        Loop.exec();
-    }
-    return true;
-}
 
-// Handles the next modal window from inside its own event loop, as long as the
-// returned watcher lives.
-std::unique_ptr<QTimer> OnNextModal(std::function<void(QWidget *)> Fn) {
-    auto Timer = std::make_unique<QTimer>();
-    Timer->setInterval(5);
-    QObject::connect(Timer.get(), &QTimer::timeout, [T = Timer.get(), Fn] {
-        if (QWidget *Modal = QApplication::activeModalWidget()) {
-            T->stop();
-            Fn(Modal);
-        }
-    });
-    Timer->start();
-    return Timer;
-}
 
-// The text after the time stamp of an echo line ("dd.MM.yyyy HH:mm:ss ").
-QString Body(const QString &Line) {
-    static const QRegularExpression Stamp(QStringLiteral("^\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d "));
-    const QRegularExpressionMatch M = Stamp.match(Line);
-    return M.hasMatch() ? Line.mid(M.capturedLength()) : QStringLiteral("<no time stamp> ") + Line;
-}
 
 QStringList Bodies(const TFormMain &Form) {
     QStringList Result;
     for (const QString &Line : Form.EchoLines())
-        Result << Body(Line);
+        Result << EchoBody(Line);
     return Result;
 }
 

@@ -6,6 +6,7 @@
 #include "FileSizeLimit.h"
 #include "Lanx1.h"
 #include "RecordingMessages.h"
+#include "UiTestSupport.h"
 #include "TLanx1DeviceModel.h"
 #include "fMain.h"
 #include "fProgressBar.h"
@@ -55,12 +56,6 @@ QStringList TableLines(const QString &Name, int Count) {
     return Lines;
 }
 
-// The text after the time stamp of an echo line.
-QString Body(const QString &Line) {
-    static const QRegularExpression Stamp(QStringLiteral("^\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d "));
-    const QRegularExpressionMatch M = Stamp.match(Line);
-    return M.hasMatch() ? Line.mid(M.capturedLength()) : QStringLiteral("<no time stamp> ") + Line;
-}
 
 // Records, with each message, the caption of the progress window open meanwhile.
 class TProgressAwareMessages : public TRecordingMessages {
@@ -153,7 +148,7 @@ protected:
     QStringList EchoBodies() const {
         QStringList L;
         for (const QString &Line : Main->EchoLines()) {
-            const QString B = Body(Line);
+            const QString B = EchoBody(Line);
             if (!B.startsWith(QStringLiteral(" -> ")) && !B.startsWith(QStringLiteral(" <- ")))
                 L << B;
         }

@@ -15,9 +15,6 @@
 
 namespace {
 
-TDateTime At(int Y, int M, int D, int H = 0, int N = 0, int S = 0, int Ms = 0) {
-    return DateTimeFromQt(QDateTime(QDate(Y, M, D), QTime(H, N, S, Ms)));
-}
 
 // Rows of a table in stored order, read straight through SQLite.
 std::vector<std::pair<QString, double>> StoredRows(const QString &Path, const QString &Table) {

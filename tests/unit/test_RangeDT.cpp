@@ -1,5 +1,6 @@
 // Archive ranges: missing dates and times are completed, inverted pairs refused.
 #include "uRangeDT.h"
+#include "TestEnvironment.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -8,9 +9,6 @@
 
 namespace {
 
-TDateTime At(int Year, int Month, int Day, int Hour = 0, int Minute = 0) {
-    return DateTimeFromQt(QDateTime(QDate(Year, Month, Day), QTime(Hour, Minute)));
-}
 
 double TimeOfDay(TDateTime Value) {
     return Value - std::trunc(Value);

@@ -311,10 +311,7 @@ void TFormGraph::ShowAllX() {
     double First = 0, Last = 0;
     if (DataSpan(First, Last))
         FChart->xAxis->setRange(First, Last);
-    FXAuto = false;
-    UncheckIntervals();
-    SyncScrollBar();
-    ShowAxisStatus();
+    LeaveAutoView();
     Replot();
 }
 
@@ -345,10 +342,7 @@ void TFormGraph::ShowAllXY() {
             FChart->yAxis->setRange(R);
         }
     }
-    FXAuto = false;
-    UncheckIntervals();
-    SyncScrollBar();
-    ShowAxisStatus();
+    LeaveAutoView();
     Replot();
 }
 
@@ -495,18 +489,21 @@ void TFormGraph::actZoomExecute(double Percent) {
     const double Factor = 100.0 / Percent;
     FChart->xAxis->scaleRange(Factor, FChart->xAxis->range().center());
     FChart->yAxis->scaleRange(Factor, FChart->yAxis->range().center());
-    FXAuto = false;
-    UncheckIntervals();
-    SyncScrollBar();
-    ShowAxisStatus();
+    LeaveAutoView();
     Replot();
 }
 
 void TFormGraph::ChartZoomedByUser() {
+    LeaveAutoView();
+}
+
+// The time axis now shows a window the user chose: no preset is ticked, and
+// the scroll bar and the axis texts follow the new window.
+void TFormGraph::LeaveAutoView() {
     FXAuto = false;
     UncheckIntervals();
-    ShowAxisStatus();
     SyncScrollBar();
+    ShowAxisStatus();
 }
 
 void TFormGraph::actSet4MilimetersExecute() {

@@ -118,6 +118,7 @@ private:
     void ScrollBarChange(int Position);
     void ChartMouseMove(QMouseEvent *Event);
     void ChartZoomedByUser();
+    void LeaveAutoView();
     bool HandleKey(QKeyEvent *Event);
     void ScrollValueAxis(double Fraction);
     void ScrollTimeAxis(double Fraction);

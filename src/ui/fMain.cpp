@@ -509,6 +509,8 @@ void TFormMain::actTimerParametersChangeExecute() {
         Timer.SaveToIni(); // also after Cancel
     } catch (const std::exception &E) {
         qCWarning(lcMain) << "poll timer settings not saved:" << E.what();
+        ShowMessageBox(QStringLiteral("Ошибка"), QStringLiteral("Не удалось сохранить файл\r") + Timer.IniFile(),
+                       TMsgIcon::Error, mbOK, mbOK);
     }
 }
 
@@ -542,6 +544,8 @@ void TFormMain::actTransmitterChangeExecute() {
         T.SaveSettings();
     } catch (const std::exception &E) {
         qCWarning(lcMain) << "serial settings not saved:" << E.what();
+        ShowMessageBox(QStringLiteral("Ошибка"), QStringLiteral("Не удалось сохранить файл\r") + T.IniFileName(),
+                       TMsgIcon::Error, mbOK, mbOK);
     }
     if (KeepOverride)
         T.SetPort(FPortOverride);

@@ -21,6 +21,7 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDialog>
+#include <QDir>
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QLabel>
@@ -447,6 +448,16 @@ TEST_F(MainWindow, PollingPeriodDialog) {
     Form->actTimerParametersChange->trigger();
     EXPECT_EQ(Timer().Interval(), 60000);
     EXPECT_TRUE(FromWin1251(ReadAll(Ini)).contains("Interval=60000"));
+    EXPECT_TRUE(Messages.Messages().isEmpty());
+
+    // Without its INI folder the period cannot be kept: the user is told where.
+    QDir(Rig->Folder().File(QStringLiteral("INI"))).removeRecursively();
+    Answerer = Type(QStringLiteral("500"), true);
+    Form->actTimerParametersChange->trigger();
+    const auto Shown = Messages.Messages();
+    ASSERT_EQ(Shown.size(), 1);
+    EXPECT_EQ(Shown[0].Caption, "Ошибка");
+    EXPECT_EQ(Shown[0].Text, "Не удалось сохранить файл\r" + Ini);
 }
 
 TEST_F(MainWindow, DeviceVanishesDuringPolling) {

@@ -26,6 +26,7 @@
 #include <QStatusBar>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QStyle>
 #include <QToolBar>
 #include <mutex>
 
@@ -213,16 +214,30 @@ void TFormMain::CreateActions() {
                             actTurning20mARead, actTurning20mAWrite, actControlRegisterWrite, actAllParamWrite})
         Action->setVisible(false);
 
-    const std::pair<QAction *, const char *> Icons[] = {
-        {actLanx1Load, "document-open"},         {actLanx1Save, "document-save"},
-        {actOprosStart, "media-playback-start"}, {actOprosStop, "media-playback-stop"},
-        {actSelectCmdShow, "view-list-details"}, {actLanx1Show, "utilities-system-monitor"},
-        {actLanx1ParShow, "document-properties"}, {actTurning20mAShow, "go-top"},
-        {actTurning4mAShow, "go-bottom"},        {actTaraEditor, "accessories-text-editor"},
-        {actReadAll, "view-refresh"},            {actAllParamRead, "go-down"},
-        {actAllParamWrite, "go-up"},             {actClose, "application-exit"}};
-    for (const auto &[Action, Name] : Icons)
-        Action->setIcon(QIcon::fromTheme(QString::fromLatin1(Name)));
+    // The desktop's icon theme when there is one, else Qt's own pictures, so
+    // that the tool bar shows recognisable icons on any machine.
+    struct TIcon {
+        QAction *Action;
+        const char *ThemeName;
+        QStyle::StandardPixmap Fallback;
+    };
+    const TIcon Icons[] = {
+        {actLanx1Load, "document-open", QStyle::SP_DialogOpenButton},
+        {actLanx1Save, "document-save", QStyle::SP_DialogSaveButton},
+        {actOprosStart, "media-playback-start", QStyle::SP_MediaPlay},
+        {actOprosStop, "media-playback-stop", QStyle::SP_MediaStop},
+        {actSelectCmdShow, "view-list-details", QStyle::SP_FileDialogDetailedView},
+        {actLanx1Show, "utilities-system-monitor", QStyle::SP_ComputerIcon},
+        {actLanx1ParShow, "document-properties", QStyle::SP_FileDialogInfoView},
+        {actTurning20mAShow, "go-top", QStyle::SP_ArrowUp},
+        {actTurning4mAShow, "go-bottom", QStyle::SP_ArrowDown},
+        {actTaraEditor, "accessories-text-editor", QStyle::SP_FileDialogContentsView},
+        {actReadAll, "view-refresh", QStyle::SP_BrowserReload},
+        {actAllParamRead, "go-down", QStyle::SP_ArrowDown},
+        {actAllParamWrite, "go-up", QStyle::SP_ArrowUp},
+        {actClose, "application-exit", QStyle::SP_DialogCloseButton}};
+    for (const TIcon &I : Icons)
+        I.Action->setIcon(QIcon::fromTheme(QString::fromLatin1(I.ThemeName), style()->standardIcon(I.Fallback)));
 }
 
 void TFormMain::CreateMenus() {

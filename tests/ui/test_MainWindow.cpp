@@ -153,6 +153,10 @@ TEST_F(MainWindow, MenusToolBarAndHiddenActions) {
                             Form->actControlRegisterWrite, Form->actAllParamWrite, Form->actPlantNumberChange,
                             Form->actPlantNumberWrite})
         EXPECT_FALSE(Hidden->isVisible()) << Hidden->objectName().toStdString();
+    // Picture buttons have a picture on any machine, themed or not.
+    for (QAction *Button : {Form->actLanx1Load, Form->actOprosStart, Form->actOprosStop, Form->actReadAll,
+                            Form->actTaraEditor, Form->actClose})
+        EXPECT_FALSE(Button->icon().isNull()) << Button->objectName().toStdString();
     EXPECT_EQ(Form->actOprosStart->statusTip(), "Начать опрос прибора");
     EXPECT_EQ(Form->actOprosStart->toolTip(), "Начать опрос прибора");
     EXPECT_EQ(Form->actAllParamWrite->text(), "Записать все параметры ");

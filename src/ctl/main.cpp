@@ -24,9 +24,9 @@ int Dispatch(const TGlobalOptions &Options, const QString &Command, const QStrin
     if (Command == QLatin1String("frame"))
         return RunFrame(Options, Args, Out);
     if (Command == QLatin1String("read"))
-        return RunRead(Options, Args, Out);
+        return RunRead(Options, Args, Out, Err);
     if (Command == QLatin1String("write"))
-        return RunWrite(Options, Args, Out);
+        return RunWrite(Options, Args, Out, Err);
     if (Command == QLatin1String("autocal"))
         return RunAutocal(Options, Args, Out);
     if (Command == QLatin1String("table"))

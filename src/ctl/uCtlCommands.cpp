@@ -16,6 +16,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <limits>
 #include <thread>
 
 namespace {
@@ -132,14 +133,20 @@ void AssignAll(const QList<TAssignment> &Assignments) {
         const auto Refused = [&] {
             return ECtlFailure(QStringLiteral("value refused: ") + A.Name + u'=' + A.Value + QStringLiteral(", nothing sent"));
         };
-        if (!Lanx1->SetPropertyText(A.Name, A.Value))
-            throw Refused();
         double Wanted = 0;
         try {
             Wanted = ParseReal(A.Value, A.Name);
         } catch (const ECtlUsage &) {
             throw Refused();
         }
+        // The device takes the low byte of the new address: 257 would move it to 1.
+        if (A.Name == QLatin1String("SystemAddressNew") && !(Wanted >= 0 && Wanted <= 254))
+            throw Refused();
+        // Reals travel as singles; beyond their range there is no single to send.
+        if (!std::isfinite(Wanted) || std::fabs(Wanted) > std::numeric_limits<float>::max())
+            throw Refused();
+        if (!Lanx1->SetPropertyText(A.Name, A.Value))
+            throw Refused();
         bool Ok = false;
         const double Got = Lanx1->PropertyText(A.Name).toDouble(&Ok);
         if (!Ok || Got != Wanted)
@@ -247,12 +254,16 @@ int RunFrame(const TGlobalOptions &Options, const QStringList &Args, QTextStream
     const QList<TAssignment> Assignments = ParseAssignments(A.Words.mid(1));
     TCtlDevice Device(Options);
     AssignAll(Assignments);
+    // The mode travels in the control register, as the mode write sends it.
+    for (const TAssignment &W : Assignments)
+        if (W.Name == QLatin1String("ModeCurrentOutput"))
+            Lanx1->ModeToControlRegister();
     Lanx1->SetTableBlock(static_cast<std::uint8_t>(Block));
     Out << StringToHex(AppendCrc16(Lanx1->BuildRequest(Kind))) << u'\n';
     return ExitOk;
 }
 
-int RunRead(const TGlobalOptions &Options, const QStringList &Args, QTextStream &Out) {
+int RunRead(const TGlobalOptions &Options, const QStringList &Args, QTextStream &Out, QTextStream &Err) {
     const TCommandArgs A = SplitCommandArgs(Args, {});
     const QList<int> Kinds = ReadKinds(A.Words);
     TCtlDevice Device(Options);
@@ -271,15 +282,29 @@ int RunRead(const TGlobalOptions &Options, const QStringList &Args, QTextStream 
             Session.ThrowIfFailed();
         Set << PropertiesOfRead(K);
     }
+    // A value the device object refused would print as the old one.
+    for (const TRefusedValue &R : Session.Refused())
+        Set.removeAll(R.Name);
     PrintProperties(Set, Out);
-    return ExitOk;
+    Out.flush();
+    bool Failed = false;
+    for (const TRefusedValue &R : Session.Refused()) {
+        Err << "lanx1ctl: refused device value " << R.Name << u'=' << NumberText(R.Value) << u'\n';
+        Failed = true;
+    }
+    if (Session.NoFrequencySignal()) {
+        Err << "lanx1ctl: " << QStringLiteral("Отсутствует частотный сигнал")
+            << " (control register bit 7): the readings were not taken\n";
+        Failed = true;
+    }
+    return Failed ? ExitFailure : ExitOk;
 }
 
-int RunWrite(const TGlobalOptions &Options, const QStringList &Args, QTextStream &Out) {
+int RunWrite(const TGlobalOptions &Options, const QStringList &Args, QTextStream &Out, QTextStream &) {
     const TCommandArgs A = SplitCommandArgs(Args, {});
     if (A.Words.isEmpty())
         throw ECtlUsage(QStringLiteral("write: what to write?"));
-    const QList<TAssignment> Assignments = ParseAssignments(A.Words);
+    QList<TAssignment> Assignments = ParseAssignments(A.Words);
     bool Address = false, Plant = false;
     for (const TAssignment &W : Assignments) {
         Address |= W.Name == QLatin1String("SystemAddressNew");
@@ -287,6 +312,9 @@ int RunWrite(const TGlobalOptions &Options, const QStringList &Args, QTextStream
     }
     if (Plant && !Address)
         throw ECtlUsage(QStringLiteral("PlantNumber is only written together with SystemAddressNew"));
+    // The address write goes last: after it the device answers at another address.
+    std::stable_partition(Assignments.begin(), Assignments.end(),
+                          [](const TAssignment &W) { return W.Name != QLatin1String("SystemAddressNew"); });
 
     // Everything is checked before the port is even opened.
     TCtlDevice Device(Options);
@@ -295,24 +323,27 @@ int RunWrite(const TGlobalOptions &Options, const QStringList &Args, QTextStream
     // The address write carries the plant number: without one given, the device keeps its own.
     if (Address && !Plant && !Session.Execute(rkReadPlantNumber, CommandHint(rkReadPlantNumber)))
         Session.ThrowIfFailed();
-    QStringList Written;
     for (const TAssignment &W : Assignments) {
         if (W.Property->Kind == 0)
             continue;
-        if (W.Name == QLatin1String("ModeCurrentOutput")) {
-            WriteModeCurrentOutput(*Lanx1, Lanx1->ModeCurrentOutput(), Session.Executor());
-        } else {
-            Session.Execute(W.Property->Kind, CommandHint(W.Property->Kind));
-        }
+        bool Ok = false;
+        if (W.Name == QLatin1String("ModeCurrentOutput"))
+            Ok = WriteModeCurrentOutput(*Lanx1, Lanx1->ModeCurrentOutput(), Session.Executor()).Ok();
+        else
+            Ok = Session.Execute(W.Property->Kind, CommandHint(W.Property->Kind));
         Session.ThrowIfFailed();
-        Written << W.Name;
+        if (!Ok)
+            throw ECtlFailure(W.Name + QStringLiteral(" was not written"));
+        // Printed at once: a run that fails later still shows what changed.
+        QStringList Written{W.Name};
         if (W.Name == QLatin1String("SystemAddressNew"))
             Written << QStringLiteral("PlantNumber");
         if (W.Name == QLatin1String("ModeCurrentOutput"))
             Written << QStringLiteral("ControlRegister");
+        for (const QString &Name : Written)
+            Out << Name << u'=' << PrintedValue(Name) << u'\n';
+        Out.flush();
     }
-    for (const QString &Name : Written)
-        Out << Name << u'=' << PrintedValue(Name) << u'\n';
     return ExitOk;
 }
 
@@ -346,68 +377,59 @@ int RunPoll(const TGlobalOptions &Options, const QStringList &Args, QTextStream 
     ParsePollOptions(A, 200); // usage errors before the port is opened
     TCtlDevice Device(Options);
     TCtlSession Session(Options);
-    const TPollOptions P = ParsePollOptions(A, Session.Engine().ReqDevicesTimer
-                                                   ? Session.Engine().ReqDevicesTimer->Interval() : 200);
+    TRequestDevices &Engine = Session.Engine();
+    const TPollOptions P = ParsePollOptions(A, Engine.ReqDevicesTimer ? Engine.ReqDevicesTimer->Interval() : 200);
     PollSet.Clear();
     for (const int Kind : P.Kinds)
         PollSet.Include(Kind);
-
-    // A failed exchange shows as the error state; one that never reached the
-    // line (the port failed) as a missing transmission.
-    bool CycleFailed = false;
-    int Transmitted = 0;
-    Lanx1->ExchangeState.OnOutput = [&](TIOData *) {
-        if (Lanx1->ExchangeState.AsThreeStates() == tsTrue)
-            CycleFailed = true;
-    };
-    const auto PreviousTransmit = Session.Engine().Transmitter->OnTransmit;
-    Session.Engine().Transmitter->OnTransmit = [&](TTransmitter *T, const QByteArray &S, bool An, const QByteArray &R) {
-        ++Transmitted;
-        if (PreviousTransmit)
-            PreviousTransmit(T, S, An, R);
+    Engine.Transmitter->OnPortState = [&Err](TTransmitter *, bool Available, const QString &Port) {
+        Err << "lanx1ctl: " << (Available ? "port back: " : "port lost: ") << Port << u'\n';
+        Err.flush();
     };
 
-    int Cycles = 0, FailedCycles = 0;
-    QString LastError;
+    int Cycles = 0, FailedCycles = 0, ArchiveFailures = 0;
     GPollStop = false;
     while (!GPollStop.load() && (P.Count == 0 || Cycles < P.Count)) {
         const auto Start = std::chrono::steady_clock::now();
-        CycleFailed = false;
-        Transmitted = 0;
-        Session.Engine().PollCycle();
+        const TPollCycleResult R = Engine.PollCycle();
         ++Cycles;
         QString Line = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+        // Only what this cycle's own replies brought is printed.
         QStringList Names;
-        for (const int Kind : P.Kinds)
+        for (const int Kind : P.Kinds) {
+            const bool Failed = std::any_of(R.Failed.begin(), R.Failed.end(),
+                                            [&](const TFailedExchange &F) { return F.Kind == Kind; });
+            if (Failed)
+                continue;
             for (const QString &Name : PropertiesOfRead(static_cast<std::uint8_t>(Kind)))
                 if (Name == QLatin1String("Level") || Name == QLatin1String("Volume") ||
                     Name == QLatin1String("Frequency"))
                     Names << Name;
+        }
         for (const QString &Name : PrintOrder())
             if (Names.contains(Name))
                 Line += u'\t' + Name + u'=' + PrintedValue(Name);
-        if (Transmitted < P.Kinds.size()) {
-            CycleFailed = true;
-            LastError = Session.Engine().Transmitter->IsOpen() ? QStringLiteral("exchange failed")
-                                                              : QStringLiteral("the port is closed");
-        } else if (CycleFailed) {
-            LastError = Lanx1->LastErrorText();
-        }
-        if (CycleFailed) {
+        QStringList Errors;
+        for (const TFailedExchange &F : R.Failed)
+            Errors << QStringLiteral("kind ") + QString::number(F.Kind) + QStringLiteral(": ") + F.Text;
+        if (R.ArchiveFailures > 0)
+            Errors << QString::number(R.ArchiveFailures) + QStringLiteral(" archive writes failed");
+        if (!Errors.isEmpty()) {
             ++FailedCycles;
-            Line += QStringLiteral("\tError=") + LastError;
+            Line += QStringLiteral("\tError=") + Errors.join(QStringLiteral("; "));
         }
+        ArchiveFailures += R.ArchiveFailures;
         Out << Line << u'\n';
         Out.flush();
         if (P.Count == 0 || Cycles < P.Count)
             WaitUntil(Start + std::chrono::milliseconds(P.Period));
     }
-    Lanx1->ExchangeState.OnOutput = nullptr;
-    if (FailedCycles == 0)
-        return ExitOk;
-    Err << "lanx1ctl: " << FailedCycles << " of " << Cycles << " poll cycles had a failed exchange; last error: "
-        << LastError << u'\n';
-    return ExitFailure;
+    Engine.Transmitter->OnPortState = nullptr;
+    Err << Engine.Statistics().SummaryLine() << u'\n';
+    if (ArchiveFailures > 0)
+        Err << "lanx1ctl: " << ArchiveFailures << " archive writes failed under " << DbPath() << u'\n';
+    Err.flush();
+    return FailedCycles == 0 ? ExitOk : ExitFailure;
 }
 
 int RunTable(const TGlobalOptions &Options, const QStringList &Args, QTextStream &Out) {

@@ -8,12 +8,16 @@
 #include <QTextStream>
 
 int RunFrame(const TGlobalOptions &Options, const QStringList &Args, QTextStream &Out);
-int RunRead(const TGlobalOptions &Options, const QStringList &Args, QTextStream &Out);
-int RunWrite(const TGlobalOptions &Options, const QStringList &Args, QTextStream &Out);
+// What the device sent but the device object refused, and a missing frequency
+// signal, are reported on Err (exit status 1) after what was read.
+int RunRead(const TGlobalOptions &Options, const QStringList &Args, QTextStream &Out, QTextStream &Err);
+// Each property is printed as soon as the device confirmed its write.
+int RunWrite(const TGlobalOptions &Options, const QStringList &Args, QTextStream &Out, QTextStream &Err);
 int RunAutocal(const TGlobalOptions &Options, const QStringList &Args, QTextStream &Out);
 int RunTable(const TGlobalOptions &Options, const QStringList &Args, QTextStream &Out);
 int RunArchive(const TGlobalOptions &Options, const QStringList &Args, QTextStream &Out);
-// Poll failures are reported on Err at the end (the lines already printed stay valid).
+// A cycle with a failed exchange prints Error=; the exchange statistics go to
+// Err at the end; any failed exchange or archive write gives exit status 1.
 int RunPoll(const TGlobalOptions &Options, const QStringList &Args, QTextStream &Out, QTextStream &Err);
 
 // Asks a running poll to end after its current cycle (from a signal handler).

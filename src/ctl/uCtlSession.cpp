@@ -51,8 +51,12 @@ TCtlSession::~TCtlSession() {
 
 bool TCtlSession::Execute(std::uint8_t Kind, const QString &Hint) {
     FLastSent.clear();
-    if (ExecuteWithRetries(Kind, FAttempts))
+    if (ExecuteWithRetries(Kind, FAttempts)) {
+        FRefused << Lanx1->RefusedValues();
+        if ((Kind == rkReadAll || Kind == rkReadControlRegister) && Lanx1->NoFrequencySignal())
+            FNoSignal = true;
         return true;
+    }
     if (FFailure.isEmpty())
         FFailure = ExchangeFailure(QStringLiteral("request ") + QString::number(Kind) + QStringLiteral(" \"") + Hint +
                                    u'"');
@@ -78,8 +82,6 @@ QString TCtlSession::ExchangeFailure(const QString &Request) const {
         Text += QStringLiteral(" [") + StringToHex(FLastSent) + u']';
     Text += QStringLiteral(" failed after ") + QString::number(FAttempts) +
             (FAttempts == 1 ? QStringLiteral(" attempt: ") : QStringLiteral(" attempts: "));
-    QString Error = Lanx1 ? Lanx1->LastErrorText() : QString();
-    if (!FEngine->Transmitter->IsOpen())
-        Error = QStringLiteral("the port is closed");
+    const QString Error = FEngine->LastFailureText();
     return Text + (Error.isEmpty() ? QStringLiteral("no valid reply") : Error);
 }

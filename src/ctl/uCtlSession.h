@@ -44,6 +44,11 @@ public:
     // The line for a table block that got no reply.
     QString BlockFailureText(const QString &Block) const;
 
+    // Values the device sent in the replies of this session that the device
+    // object refused, and whether a reply reported no frequency signal.
+    const QList<TRefusedValue> &Refused() const { return FRefused; }
+    bool NoFrequencySignal() const { return FNoSignal; }
+
 private:
     QString ExchangeFailure(const QString &Request) const;
 
@@ -51,4 +56,6 @@ private:
     int FAttempts = 5;
     QByteArray FLastSent; // the last frame that went out, checksum included
     QString FFailure;
+    QList<TRefusedValue> FRefused;
+    bool FNoSignal = false;
 };

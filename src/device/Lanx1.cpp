@@ -41,9 +41,20 @@ void PutWord(QByteArray &Frame, std::uint16_t Value) {
     Frame.append(static_cast<char>(Value & 0xFF));
 }
 
+// A double beyond the single range has no single (the cast would be undefined):
+// it goes out as the infinity of its sign, NaN as NaN.
+float ToSingle(double Value) {
+    constexpr double Max = std::numeric_limits<float>::max();
+    if (Value > Max)
+        return std::numeric_limits<float>::infinity();
+    if (Value < -Max)
+        return -std::numeric_limits<float>::infinity();
+    return static_cast<float>(Value);
+}
+
 void PutFloat(QByteArray &Frame, double Value) {
     std::uint8_t B1, B2, B3, B4;
-    SingleToBytes(static_cast<float>(Value), B1, B2, B3, B4);
+    SingleToBytes(ToSingle(Value), B1, B2, B3, B4);
     Frame.append(static_cast<char>(B1));
     Frame.append(static_cast<char>(B2));
     Frame.append(static_cast<char>(B3));
@@ -150,6 +161,7 @@ void TLanx1::ShowVolumeBlock() const {
 
 QByteArray TLanx1::BuildRequest(std::uint8_t Kind) {
     FRequestKind = Kind;
+    FRequest.clear(); // no reply answers a request that could not be built
     if (!IsRequestKind(Kind))
         throw ERequestError();
     const bool TableKind = Kind >= rkReadTableLevels;
@@ -163,8 +175,10 @@ QByteArray TLanx1::BuildRequest(std::uint8_t Kind) {
     Frame.append(static_cast<char>(L.Function));
     PutWord(Frame, Start);
     PutWord(Frame, L.Count);
-    if (L.Function == 0x03)
+    if (L.Function == 0x03) {
+        FRequest = Frame;
         return Frame;
+    }
 
     QByteArray Data;
     switch (Kind) {
@@ -190,6 +204,7 @@ QByteArray TLanx1::BuildRequest(std::uint8_t Kind) {
     }
     Frame.append(static_cast<char>(Data.size()));
     Frame.append(Data);
+    FRequest = Frame;
     return Frame;
 }
 
@@ -213,14 +228,53 @@ void TLanx1::Success() {
     ExchangeState.SetValue(TVariant(static_cast<std::uint8_t>(tsFalse)), 0);
 }
 
+// 0 when Reply (checksum already right) can be the answer to the request
+// built last, else the error code it gets: -3 for a write echo that is too
+// short, -5 for anything that answers another question. A late answer to an
+// earlier request, or a stray frame of another device, must never be applied.
+int TLanx1::CheckAnswer(const TBuffer &Reply) const {
+    constexpr int Mismatch = -5;
+    if (FRequest.size() < 6)
+        return Mismatch; // no request was built: nothing can answer it
+    const std::uint8_t Address = ByteAt(Reply, 0);
+    // The address write is answered from the old address or from the new one.
+    const bool AddressOk = Address == ByteAt(FRequest, 0) ||
+                           (FRequestKind == rkWriteSystemAddress && FRequest.size() >= 9 && Address == ByteAt(FRequest, 8));
+    if (!AddressOk)
+        return Mismatch;
+    const std::uint8_t Asked = ByteAt(FRequest, 1);
+    const qsizetype N = Reply.size();
+    switch (ByteAt(Reply, 1)) {
+    case 0x03: {
+        const int Count = WordAt(FRequest, 4);
+        const int Bytes = ByteAt(Reply, 2);
+        return Asked == 0x03 && Bytes == 2 * Count && N == 5 + Bytes ? 0 : Mismatch;
+    }
+    case 0x10:
+        if (Asked != 0x10)
+            return Mismatch;
+        if (N < 8)
+            return -3;
+        return N == 8 && WordAt(Reply, 2) == WordAt(FRequest, 2) && WordAt(Reply, 4) == WordAt(FRequest, 4) ? 0
+                                                                                                            : Mismatch;
+    case 0x83: return Asked == 0x03 && N == 5 ? 0 : Mismatch;
+    case 0x90: return Asked == 0x10 && N == 5 ? 0 : Mismatch;
+    case 0xFA: return N < 6 ? -3 : 0; // a status may answer any request
+    default: return Mismatch;
+    }
+}
+
 bool TLanx1::ParseReply(const TBuffer &Reply) {
     FLastErrorCode = 0;
     FLastErrorText = kNorma;
+    FRefusedValues.clear();
     const qsizetype N = Reply.size();
     if (N == 0) {
+        FLastVerdict = TReplyVerdict::NoAnswer;
         CountFailure(-1, QStringLiteral("Нет ответа от устройства"));
         return false;
     }
+    FLastVerdict = TReplyVerdict::Corrupt;
     if (N < 5) {
         CountFailure(-3, QStringLiteral("Ошибка чтения"));
         return false;
@@ -229,47 +283,51 @@ bool TLanx1::ParseReply(const TBuffer &Reply) {
         CountFailure(-4, QStringLiteral("Ошибка контрольной суммы"));
         return false;
     }
+    switch (CheckAnswer(Reply)) {
+    case 0: break;
+    case -3:
+        CountFailure(-3, QStringLiteral("Ошибка чтения"));
+        return false;
+    default:
+        FLastVerdict = TReplyVerdict::Mismatch;
+        CountFailure(-5, QStringLiteral("Несоответствие команды"));
+        return false;
+    }
     switch (ByteAt(Reply, 1)) {
     case 0x03:
         return ApplyRead(Reply);
     case 0x10:
-        if (N >= 8)
-            return true;
-        CountFailure(-3, QStringLiteral("Ошибка чтения"));
-        return false;
+        // The echo confirms the write; it says nothing about the exchange state.
+        FLastVerdict = TReplyVerdict::Done;
+        return true;
     case 0x83:
     case 0x90:
+        FLastVerdict = TReplyVerdict::Exception;
         return ApplyException(Reply);
-    case 0xFA:
-        return ApplyStatus(Reply);
     default:
-        CountFailure(-5, QStringLiteral("Несоответствие команды"));
-        return false;
+        FLastVerdict = TReplyVerdict::Status;
+        return ApplyStatus(Reply);
     }
 }
 
+// An exception reply never completes an exchange: the device did not carry
+// the request out, whatever its code (0 included) says.
 bool TLanx1::ApplyException(const TBuffer &Reply) {
     FLastErrorCode = ByteAt(Reply, 2);
-    if (FLastErrorCode == 0)
-        return true;
-    WriteBlackBox(FLastErrorCode);
     IncErrorCount();
+    if (FLastErrorCode == 0)
+        return false;
+    WriteBlackBox(FLastErrorCode);
     const QString Text = ExceptionText(FLastErrorCode);
     if (ErrorLimitReached() && !Text.isEmpty())
         SetError(FLastErrorCode, Text);
     return false;
 }
 
+// A status reply is not the answer a read or a write asks for, so even status
+// 0 completes nothing: no reading or confirmation came with it.
 bool TLanx1::ApplyStatus(const TBuffer &Reply) {
-    if (Reply.size() < 6) {
-        CountFailure(-3, QStringLiteral("Ошибка чтения"));
-        return false;
-    }
     FLastErrorCode = ByteAt(Reply, 3);
-    if (FLastErrorCode == 0) {
-        Success();
-        return true;
-    }
     IncErrorCount();
     const QString Text = StatusText(FLastErrorCode);
     if (ErrorLimitReached() && !Text.isEmpty())
@@ -277,15 +335,20 @@ bool TLanx1::ApplyStatus(const TBuffer &Reply) {
     return false;
 }
 
+void TLanx1::Refuse(const char *Name, double Value) {
+    FRefusedValues.append({QLatin1String(Name), Value});
+}
+
 bool TLanx1::ApplyRead(const TBuffer &Reply) {
     const int Kind = FRequestKind;
     const int Need = Kind <= 30 ? kMinReadReply[Kind] : 0;
-    if (Need == 0)
-        return true; // a 0x03 reply to a write request changes nothing
-    if (Reply.size() < Need) {
-        CountFailure(-3, QStringLiteral("Ошибка чтения"));
+    if (Need == 0 || Reply.size() < Need) {
+        // Cannot happen after CheckAnswer; kept so that no read goes past the reply.
+        FLastVerdict = TReplyVerdict::Mismatch;
+        CountFailure(-5, QStringLiteral("Несоответствие команды"));
         return false;
     }
+    FLastVerdict = TReplyVerdict::Done;
     auto ApplyControlRegister = [&](int Offset) {
         FControlRegister = WordAt(Reply, Offset);
         FModeCurrentOutput = ModeFromControlRegister();
@@ -315,16 +378,36 @@ bool TLanx1::ApplyRead(const TBuffer &Reply) {
     case rkReadFrequency: Frequency.SetValue(TVariant(static_cast<int>(WordAt(Reply, 3))), 0); break;
     case rkReadFreq1: FFreq1 = WordAt(Reply, 3); break;
     case rkReadFreq2: FFreq2 = WordAt(Reply, 3); break;
-    case rkReadValue1: SetValue1(FloatAt(Reply, 3)); break;
-    case rkReadValue2: SetValue2(FloatAt(Reply, 3)); break;
+    case rkReadValue1:
+        SetValue1(FloatAt(Reply, 3));
+        if (FValue1 != FloatAt(Reply, 3))
+            Refuse("Value1", FloatAt(Reply, 3));
+        break;
+    case rkReadValue2:
+        SetValue2(FloatAt(Reply, 3));
+        if (FValue2 != FloatAt(Reply, 3))
+            Refuse("Value2", FloatAt(Reply, 3));
+        break;
     case rkReadValue20mA: FValue20mA = FloatAt(Reply, 3); break;
-    case rkReadTurning4mA: SetTurning4mA(WordAt(Reply, 3)); break;
-    case rkReadTurning20mA: SetTurning20mA(WordAt(Reply, 3)); break;
+    case rkReadTurning4mA:
+        SetTurning4mA(WordAt(Reply, 3));
+        if (FTurning4mA != WordAt(Reply, 3))
+            Refuse("Turning4mA", WordAt(Reply, 3));
+        break;
+    case rkReadTurning20mA:
+        SetTurning20mA(WordAt(Reply, 3));
+        if (FTurning20mA != WordAt(Reply, 3))
+            Refuse("Turning20mA", WordAt(Reply, 3));
+        break;
     case rkReadControlRegister:
         if (!ApplyControlRegister(3))
             return true;
         break;
-    case rkReadKKalman: SetKKalman(WordAt(Reply, 3)); break;
+    case rkReadKKalman:
+        SetKKalman(WordAt(Reply, 3));
+        if (FKKalman != WordAt(Reply, 3))
+            Refuse("KKalman", WordAt(Reply, 3));
+        break;
     case rkReadTableLevels:
     case rkReadTableVolumes:
         // A block outside the table cannot be stored; the reply is still valid.

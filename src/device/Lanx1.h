@@ -7,6 +7,7 @@
 #include "Tara.h"
 #include "uString.h"
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <array>
@@ -57,6 +58,22 @@ public:
     ERequestError();
 };
 
+// What the last reply turned out to be.
+enum class TReplyVerdict : std::uint8_t {
+    Done,      // it answers the request that was sent and was applied
+    NoAnswer,  // nothing came back
+    Corrupt,   // too short or a wrong checksum
+    Mismatch,  // a valid frame that is no answer to the request sent
+    Exception, // an exception reply (0x83, 0x90)
+    Status,    // a status reply (0xFA): the device did not do what was asked
+};
+
+// A value the device sent that the object's setter refused (kept the old one).
+struct TRefusedValue {
+    QString Name; // property name, as PropertyNames() spells it
+    double Value = 0;
+};
+
 class TLanx1;
 using TOn32 = std::function<void(TLanx1 *Sender, std::uint8_t SystemAddress, std::uint8_t UnitType,
                                  std::uint16_t PlantNumber, std::uint8_t HardVersion, std::uint8_t SoftVersion)>;
@@ -80,10 +97,17 @@ public:
     // volumes of the block through the message service.
     QByteArray BuildRequest(std::uint8_t Kind);
     // Applies one reply (possibly empty) to the object; never throws. Returns
-    // whether the reply completed the exchange: false for a missing, short,
-    // corrupt or unexpected reply and for exception or status replies that
-    // carry an error code.
+    // whether the reply completed the exchange: only a reply that answers the
+    // request built last (its address, function, registers and length) does,
+    // and only a 0x03 reply with its data for a read or the 0x10 echo for a
+    // write. Exception and status replies never complete one. A reply that is
+    // no answer to the request changes no value (error -5).
     bool ParseReply(const TBuffer &Reply);
+    TReplyVerdict LastVerdict() const { return FLastVerdict; }
+    // Values of the last reply that a setter refused (out of its range).
+    const QList<TRefusedValue> &RefusedValues() const { return FRefusedValues; }
+    // The frame BuildRequest returned last (empty after an invalid kind).
+    const QByteArray &LastRequest() const { return FRequest; }
     // Appends an exception code to DATA/yyyy/mm/dd/BlackBox.txt beside the program.
     void WriteBlackBox(int Code);
 
@@ -181,6 +205,8 @@ private:
     bool ApplyRead(const TBuffer &Reply);
     bool ApplyException(const TBuffer &Reply);
     bool ApplyStatus(const TBuffer &Reply);
+    int CheckAnswer(const TBuffer &Reply) const;
+    void Refuse(const char *Name, double Value);
     QByteArray TableBlockData(bool Volumes) const;
     void ShowVolumeBlock() const;
 
@@ -208,6 +234,9 @@ private:
     std::uint8_t FTableBlock = 0;
     int FLastErrorCode = 0;
     QString FLastErrorText;
+    QByteArray FRequest;
+    TReplyVerdict FLastVerdict = TReplyVerdict::NoAnswer;
+    QList<TRefusedValue> FRefusedValues;
 };
 
 // The texts of the protocol's error codes.

@@ -5,8 +5,9 @@
 
 namespace {
 
-int RequestOnce(const TRequestOnce &Request, std::uint8_t Kind) {
-    return Request ? Request(Kind) : ExecuteRequest(Kind);
+// Attempt 1 asks a new question; the later ones repeat it (see ExecuteRequest).
+int RequestOnce(const TRequestOnce &Request, std::uint8_t Kind, int Attempt) {
+    return Request ? Request(Kind) : ExecuteRequest(Kind, Attempt);
 }
 
 bool Run(const TExecute &Execute, std::uint8_t Kind, TSequenceResult &Result) {
@@ -23,8 +24,8 @@ bool TransferBlock(TLanx1 &Device, std::uint8_t Kind, int Block, const QString &
     if (Progress)
         Progress(Phase, EchoLine, Block);
     Device.SetTableBlock(static_cast<std::uint8_t>(Block));
-    for (int Attempt = 0; Attempt < TableBlockAttempts; ++Attempt)
-        if (RequestOnce(Request, Kind) == 0)
+    for (int Attempt = 1; Attempt <= TableBlockAttempts; ++Attempt)
+        if (RequestOnce(Request, Kind, Attempt) == 0)
             return true;
     Result.Failed << EchoLine;
     return false;
@@ -72,8 +73,8 @@ QString CommandHint(std::uint8_t Kind) {
 }
 
 bool ExecuteWithRetries(std::uint8_t Kind, int Attempts, const TRequestOnce &Request) {
-    for (int Attempt = 0; Attempt < Attempts; ++Attempt)
-        if (RequestOnce(Request, Kind) == 0)
+    for (int Attempt = 1; Attempt <= Attempts; ++Attempt)
+        if (RequestOnce(Request, Kind, Attempt) == 0)
             return true;
     return false;
 }

@@ -8,7 +8,9 @@
 #include "uSysUtils.h"
 
 #include <QDate>
+#include <QElapsedTimer>
 #include <QLoggingCategory>
+#include <algorithm>
 
 Q_LOGGING_CATEGORY(lcPolling, "lanx1.polling")
 
@@ -18,8 +20,8 @@ namespace {
 constexpr int kReplyMax = 140;
 }
 
-int ExecuteRequest(std::uint8_t Kind) {
-    return RequestDevices ? RequestDevices->ExecuteRequest(Kind) : -1;
+int ExecuteRequest(std::uint8_t Kind, int Attempt) {
+    return RequestDevices ? RequestDevices->ExecuteRequest(Kind, Attempt) : -1;
 }
 
 // ---- TRequestThread
@@ -118,7 +120,11 @@ TRequestDevices::TRequestDevices(const TRequestDevicesOptions &Options) {
 
 TRequestDevices::~TRequestDevices() {
     try {
-        RequestThread.reset(); // waits for a running step
+        // The running step still reaches the thread object through
+        // RequestThread: it must have ended before the pointer is released.
+        if (RequestThread)
+            RequestThread->TerminateAndWait();
+        RequestThread.reset();
     } catch (...) {
     }
     try {
@@ -156,39 +162,135 @@ void TRequestDevices::EndExchanges() {
     });
 }
 
-int TRequestDevices::ExecuteRequest(std::uint8_t Kind) {
+namespace {
+qint64 NowMs() {
+    static const QElapsedTimer Clock = [] {
+        QElapsedTimer C;
+        C.start();
+        return C;
+    }();
+    return Clock.elapsed();
+}
+} // namespace
+
+TExchangeOutcome TRequestDevices::OutcomeOfReply(bool Done) const {
+    if (Done)
+        return TExchangeOutcome::Done;
+    switch (Lanx1->LastVerdict()) {
+    case TReplyVerdict::NoAnswer: return TExchangeOutcome::NoAnswer;
+    case TReplyVerdict::Corrupt: return TExchangeOutcome::Corrupt;
+    case TReplyVerdict::Exception: return TExchangeOutcome::Exception;
+    case TReplyVerdict::Status: return TExchangeOutcome::Status;
+    case TReplyVerdict::Done:
+    case TReplyVerdict::Mismatch: break;
+    }
+    return TExchangeOutcome::Mismatch;
+}
+
+int TRequestDevices::ExecuteRequest(std::uint8_t Kind, int Attempt) {
     TExchangeGuard Guard(*this);
-    QByteArray Reply;
-    bool Valid = false;
+    if (!Lanx1 || !Transmitter)
+        return -1;
+    QByteArray Frame;
     try {
-        if (!Lanx1 || !Transmitter)
-            return -1;
-        const QByteArray Frame = Lanx1->BuildRequest(Kind);
-        try {
-            Transmitter->Transmit(Frame, Reply, true, kReplyMax);
-        } catch (const ETransmitterError &E) {
-            // A port that is closed or gone (adapter pulled) answers like a
-            // silent device: the observer still sees the request go unanswered.
-            qCInfo(lcPolling) << "exchange of kind" << Kind << "failed:" << E.what();
-            Reply.clear();
-            if (Transmitter->OnTransmit)
-                Transmitter->OnTransmit(Transmitter.get(), AppendCrc16(Frame), false, Reply);
-        }
+        Frame = Lanx1->BuildRequest(Kind);
+    } catch (const std::exception &E) {
+        qCInfo(lcPolling) << "no request of kind" << Kind << ":" << E.what();
+        FLastOutcome = TExchangeOutcome::NotSent;
+        return -1;
+    }
+    const QByteArray Sent = AppendCrc16(Frame);
+    const TPortSettings Settings = Transmitter->GetSettings();
+    const int ReadTimeout = Settings.ReadTotalTimeout(kReplyMax);
+    const bool Retry = Attempt > 1 && Sent == FLastSent;
+    if (FRecoveryDue && !Retry) {
+        Transmitter->RecoverLine(FRecoverySilenceMs, 4 * FRecoverySilenceMs + 1000);
+        FRecoveryDue = false;
+    }
+    if (!Retry)
+        FQuestionStart = NowMs();
+    FLastSent = Sent;
+    FLastPort = Settings.Port;
+
+    QByteArray Reply;
+    bool Done = false;
+    TExchangeOutcome Outcome = TExchangeOutcome::NoAnswer;
+    QElapsedTimer Clock;
+    Clock.start();
+    try {
+        Transmitter->Transmit(Frame, Reply, true, kReplyMax);
+    } catch (const ETransmitterError &E) {
+        // Nothing reached a port: no reply to apply, no line for the log.
+        qCInfo(lcPolling) << "exchange of kind" << Kind << "failed:" << E.what();
+        FLastOutcome = TExchangeOutcome::PortLost;
+        FStatistics.Add(TExchangeOutcome::PortLost, 0);
+        FRecoveryDue = true;
+        FRecoverySilenceMs = ReadTimeout;
+        return -1;
+    }
+    const double ResponseMs = double(Clock.nsecsElapsed()) / 1e6;
+    try {
         if (RequestThread) {
             RequestThread->RequestStatus = 0;
             RequestThread->DeviceType = 0;
             RequestThread->ReplyBuffer = StringToBuffer(Reply);
         }
         // The reply is applied where the windows live; this thread waits for it.
-        TGuiSync::Instance().RunInGui([&] { Valid = Lanx1->ParseReply(Reply); });
-        LogExchange(AppendCrc16(Frame), Reply);
+        TGuiSync::Instance().RunInGui([&] {
+            Done = Lanx1->ParseReply(Reply);
+            Outcome = OutcomeOfReply(Done);
+        });
     } catch (const std::exception &E) {
-        qCInfo(lcPolling) << "exchange of kind" << Kind << "failed:" << E.what();
-        return -1;
+        qCInfo(lcPolling) << "reply of kind" << Kind << "not applied:" << E.what();
+        Done = false;
+        Outcome = TExchangeOutcome::Mismatch;
     }
-    // A status reply of six bytes never completes an exchange, even with status 0.
-    const bool Status6 = Reply.size() == 6 && static_cast<std::uint8_t>(Reply[1]) == 0xFA;
-    return Valid && !Status6 ? 0 : -1;
+    LogExchange(Sent, Reply);
+
+    if (!Done) {
+        FRecoveryDue = true;
+        FRecoverySilenceMs = std::max(FRecoverySilenceMs, ReadTimeout);
+    } else if (FRecoveryDue) {
+        // Answered only after a failed attempt: the device may be answering
+        // the earlier attempts again, as late as this answer came.
+        const int Late = int(NowMs() - FQuestionStart) + std::max(0, Settings.ReadInterval);
+        FRecoverySilenceMs = std::max({FRecoverySilenceMs, ReadTimeout, Late});
+    }
+    if (!FRecoveryDue)
+        FRecoverySilenceMs = 0;
+    FLastOutcome = Outcome;
+    FStatistics.Add(Outcome, ResponseMs);
+    return Done ? 0 : -1;
+}
+
+QString TRequestDevices::LastFailureText() const {
+    const TExchangeOutcome Outcome = FLastOutcome.load();
+    if (Outcome == TExchangeOutcome::PortLost)
+        return QStringLiteral("Порт недоступен: ") + FLastPort;
+    if (Outcome == TExchangeOutcome::NotSent)
+        return QStringLiteral("Ошибка формирования запроса");
+    const QString Text = Lanx1 ? Lanx1->LastErrorText() : QString();
+    if (!Text.isEmpty() && Text != QLatin1String("Норма"))
+        return Text;
+    const int Code = Lanx1 ? Lanx1->LastErrorCode() : 0;
+    switch (Outcome) {
+    case TExchangeOutcome::Exception: return QStringLiteral("код исключения ") + QString::number(Code);
+    case TExchangeOutcome::Status: return QStringLiteral("статус ") + QString::number(Code);
+    case TExchangeOutcome::NoAnswer: return QStringLiteral("Нет ответа от устройства");
+    case TExchangeOutcome::Corrupt: return QStringLiteral("Ошибка контрольной суммы");
+    case TExchangeOutcome::Mismatch: return QStringLiteral("Несоответствие команды");
+    default: return Text;
+    }
+}
+
+TExchangeCounts TRequestDevices::Statistics() const {
+    if (Transmitter)
+        const_cast<TExchangeStatistics &>(FStatistics).SetNoise(Transmitter->NoiseBytes());
+    return FStatistics.Counts();
+}
+
+void TRequestDevices::ResetStatistics() {
+    FStatistics.Reset();
 }
 
 void TRequestDevices::LogExchange(const QByteArray &Sent, const QByteArray &Reply) {
@@ -238,26 +340,45 @@ void TRequestDevices::PollStep() {
     }
 }
 
-void TRequestDevices::PollCycle() {
+TPollCycleResult TRequestDevices::PollCycle() {
     // The whole cycle is one run of exchanges: a command waits for it, and the
     // next cycle waits for a command.
     TExchangeGuard Guard(*this);
+    TPollCycleResult Result;
     for (int Kind = 0; Kind <= 30; ++Kind) {
         if (!PollSet.Contains(Kind))
             continue;
-        ExecuteRequest(static_cast<std::uint8_t>(Kind));
-        if (Lanx1 && Lanx1->ExchangeState.AsThreeStates() == tsFalse)
-            ArchiveReadings(static_cast<std::uint8_t>(Kind));
+        const auto K = static_cast<std::uint8_t>(Kind);
+        if (ExecuteRequest(K) != 0) {
+            Result.Failed.push_back({K, LastOutcome(), LastFailureText()});
+            continue;
+        }
+        // Answered, but without a frequency signal the readings did not come.
+        if (!Lanx1 || Lanx1->ExchangeState.AsThreeStates() != tsFalse) {
+            Result.Failed.push_back({K, TExchangeOutcome::Done, Lanx1 ? Lanx1->LastErrorText() : QString()});
+            continue;
+        }
+        if (!ArchiveReadings(K))
+            ++Result.ArchiveFailures;
     }
+    return Result;
 }
 
-void TRequestDevices::ArchiveReadings(std::uint8_t Kind) {
+bool TRequestDevices::ArchiveReadings(std::uint8_t Kind) {
     if (!Lanx1)
-        return;
-    auto Write = [](const char *Name, double Value, int Digits) {
+        return false;
+    bool Ok = true;
+    auto Write = [&](const char *Name, double Value, int Digits) {
         const QString Series = QString::fromLatin1(Name);
-        ArchiveWrite(Series, QString(), Now(), Value);
-        ArchiveWriteText(Series, QString(), 9, Digits, Now(), Value);
+        const TDateTime At = Now();
+        if (!ArchiveWrite(Series, QString(), At, Value)) {
+            Ok = false;
+            FStatistics.AddArchiveFailure();
+        }
+        if (!ArchiveWriteText(Series, QString(), 9, Digits, At, Value)) {
+            Ok = false;
+            FStatistics.AddArchiveFailure();
+        }
     };
     const bool All = Kind == rkReadAll;
     if (All || Kind == rkReadLevel)
@@ -266,4 +387,5 @@ void TRequestDevices::ArchiveReadings(std::uint8_t Kind) {
         Write("aVolume", Lanx1->Volume.AsDouble(), Lanx1->Volume.Description.Digits);
     if (All || Kind == rkReadFrequency)
         Write("aFreq", Lanx1->Frequency.AsInteger(), 0);
+    return Ok;
 }

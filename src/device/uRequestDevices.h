@@ -4,6 +4,7 @@
 // for a request kind; in the background, each timer wake-up runs a poll cycle
 // over the selected kinds and archives the readings that came back normally.
 #include "uCustomTimer.h"
+#include "uExchangeStatistics.h"
 #include "uLog.h"
 #include "uString.h"
 #include "uTransmitter.h"
@@ -60,6 +61,19 @@ private:
     std::thread FThread;
 };
 
+// An exchange of a poll cycle that did not bring its readings.
+struct TFailedExchange {
+    std::uint8_t Kind = 0;
+    TExchangeOutcome Outcome = TExchangeOutcome::NoAnswer; // Done: answered, but the device reports an error
+    QString Text;                                          // what went wrong, for people
+};
+
+struct TPollCycleResult {
+    std::vector<TFailedExchange> Failed;
+    int ArchiveFailures = 0; // archive writes (rows or text lines) that failed
+    bool Ok() const { return Failed.empty() && ArchiveFailures == 0; }
+};
+
 struct TRequestDevicesOptions {
     // A port used for this run instead of the one in the settings (not saved).
     QString PortOverride;
@@ -74,13 +88,30 @@ public:
     TRequestDevices(const TRequestDevices &) = delete;
     TRequestDevices &operator=(const TRequestDevices &) = delete;
 
-    // One complete exchange: 0 when a valid reply came, -1 otherwise. From any
-    // thread; exchanges never overlap (a caller waits for a running one).
-    int ExecuteRequest(std::uint8_t Kind);
+    // One complete exchange: 0 when the device answered the request (the
+    // reply checked against it and applied), -1 otherwise. From any thread;
+    // exchanges never overlap (a caller waits for a running one).
+    //
+    // Attempt is 1 for a new question and 2, 3, ... for the retries of a
+    // command. After a failed exchange the answer may still be on its way, so
+    // a new question first waits until the line has been silent for the read
+    // time-out; a retry of the same request does not (a late answer to it is
+    // still its answer), but the question after it does.
+    int ExecuteRequest(std::uint8_t Kind, int Attempt = 1);
     bool AnyDeviceEnabled() const;
     void PollStep();
-    void PollCycle();
-    void ArchiveReadings(std::uint8_t Kind);
+    // The exchanges of PollSet; a kind is archived only when its own exchange
+    // brought its readings.
+    TPollCycleResult PollCycle();
+    // False when a write of the archive failed.
+    bool ArchiveReadings(std::uint8_t Kind);
+
+    // How the last exchange ended, and a text for people when it failed:
+    // the device object's error text, else the code ("код исключения 7").
+    TExchangeOutcome LastOutcome() const { return FLastOutcome.load(); }
+    QString LastFailureText() const;
+    TExchangeCounts Statistics() const;
+    void ResetStatistics();
 
     // Holds the exchange lock across several exchanges (a command with its
     // retries, a poll step); re-entrant for the thread that holds it.
@@ -100,8 +131,17 @@ public:
 private:
     int NextDevice();
     void LogExchange(const QByteArray &Sent, const QByteArray &Reply);
+    TExchangeOutcome OutcomeOfReply(bool Done) const;
 
     int FCursor = 0;
+    // Line recovery; touched only under the exchange lock.
+    QByteArray FLastSent;
+    bool FRecoveryDue = false;
+    int FRecoverySilenceMs = 0;
+    qint64 FQuestionStart = 0;
+    std::atomic<TExchangeOutcome> FLastOutcome{TExchangeOutcome::Done};
+    QString FLastPort; // of the last exchange, for the failure text
+    TExchangeStatistics FStatistics;
     std::thread::id FExchangeOwner;
     int FExchangeDepth = 0;
 };
@@ -109,7 +149,7 @@ private:
 // The engine of the running program; empty before start-up and after shut-down.
 extern TRequestDevices *RequestDevices;
 // ExecuteRequest of the running engine; -1 without one.
-int ExecuteRequest(std::uint8_t Kind);
+int ExecuteRequest(std::uint8_t Kind, int Attempt = 1);
 
 // Keeps the exchange lock for a scope.
 class TExchangeGuard {

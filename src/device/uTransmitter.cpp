@@ -5,12 +5,16 @@
 #include "uMessages.h"
 #include "uSysUtils.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QLoggingCategory>
 #include <QSerialPort>
 #include <QThread>
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <condition_variable>
 #include <exception>
 #include <mutex>
@@ -38,10 +42,13 @@ public:
     }
 
     // Runs Job in this thread and waits for it; an exception of Job is thrown
-    // here again. Callers from several threads take turns.
+    // here again. Callers from several threads take turns. Job may leave a
+    // Tail: it runs in this thread after the caller has been released, and
+    // the next job waits for it (it keeps watching the line after a reply).
     void Call(const std::function<void()> &Job) {
         if (QThread::currentThread() == this) {
             Job();
+            RunTail();
             return;
         }
         std::lock_guard Turn(FTurn);
@@ -55,6 +62,9 @@ public:
         if (FError)
             std::rethrow_exception(std::exchange(FError, nullptr));
     }
+
+    // Set by a job, in this thread only.
+    std::function<void()> Tail;
 
 protected:
     void run() override {
@@ -74,6 +84,9 @@ protected:
                 FError = Error;
                 FDone = true;
                 FWake.notify_all();
+                Lock.unlock();
+                RunTail();
+                Lock.lock();
                 continue;
             }
             if (FStop)
@@ -82,6 +95,17 @@ protected:
     }
 
 private:
+    void RunTail() {
+        if (!Tail)
+            return;
+        const std::function<void()> Job = std::exchange(Tail, nullptr);
+        try {
+            Job();
+        } catch (...) {
+            // the next exchange meets whatever the tail could not settle
+        }
+    }
+
     std::mutex FTurn;
     std::mutex FLock;
     std::condition_variable FWake;
@@ -141,6 +165,19 @@ int TPortSettings::BaudRateValue() const {
     bool Ok = false;
     const int Value = BaudRate.toInt(&Ok);
     return Ok ? Value : 9600;
+}
+
+double TPortSettings::CharacterBits() const {
+    const double Stop = StopBits == QLatin1String("1.5") ? 1.5 : StopBits == QLatin1String("2") ? 2 : 1;
+    const int Data = std::clamp(DataBits.toInt(), 5, 8);
+    return 1 + Data + (Parity == QLatin1String("None") ? 0 : 1) + Stop;
+}
+
+double TPortSettings::FrameGapMs() const {
+    const int Baud = BaudRateValue();
+    if (Baud <= 0)
+        return 2;
+    return std::max(2.0, 3.5 * CharacterBits() * 1000.0 / Baud);
 }
 
 // Negative time-outs make no sense; they count as 0 (which means "no waiting",
@@ -219,12 +256,14 @@ bool IsPortFailure(const QSerialPort &Port) {
                              .arg(int(Port.error()))
                              .arg(Port.errorString());
     qCWarning(lcTransmitter).noquote() << Text;
-    throw ETransmitterError(Text.toStdString());
+    throw EPortLost(Text.toStdString());
 }
 
+// A port that is not open is a port that is not there (it failed to open or
+// was lost): the exchange is reported like a lost port, and reopened later.
 void RequireOpen(const QSerialPort &Port) {
     if (!Port.isOpen())
-        throw ETransmitterError("the serial port is not open");
+        throw EPortLost("the serial port is not open");
 }
 
 // Empties both directions: what the port object and the driver hold, and what
@@ -260,24 +299,47 @@ bool WriteFrame(QSerialPort &Port, const TPortSettings &S, const QByteArray &Fra
     return true;
 }
 
+// Length of the complete reply frame Reply begins with, or 0 while it does not
+// (yet) begin with one.
+qsizetype LeadingFrame(const QByteArray &Reply) {
+    const int Length = TTransmitter::ExpectedReplyLength(Reply);
+    if (Length <= 0 || Reply.size() < Length)
+        return 0;
+    return CheckCrc16(Reply.left(Length)) ? Length : 0;
+}
+
+struct TRead {
+    QByteArray Reply;
+    bool Framed = false; // ended by a complete frame (EndOfFrame)
+    qsizetype Extra = 0; // bytes read after that frame, already dropped
+};
+
 // Reads at most ReplyMax bytes. The read ends when ReplyMax bytes are there,
 // when more than ReadInterval ms pass without a byte after the first one, when
-// the total read time-out is over, or (EndOfFrame) when the bytes so far are
-// one complete reply frame: the device sends nothing after it, so waiting out
-// the interval would only slow every exchange down.
-QByteArray ReadReply(QSerialPort &Port, const TPortSettings &S, int ReplyMax) {
-    QByteArray Reply;
+// the total read time-out is over, or (EndOfFrame) when the bytes so far begin
+// with one complete reply frame: waiting out the interval would only slow
+// every exchange down. Bytes after that frame are no part of the reply.
+TRead ReadReply(QSerialPort &Port, const TPortSettings &S, int ReplyMax) {
+    TRead R;
     if (ReplyMax <= 0)
-        return Reply;
+        return R;
     const qint64 Total = S.ReadTotalTimeout(ReplyMax);
     QElapsedTimer Clock;
     Clock.start();
     qint64 LastByte = -1;
     for (;;) {
         if (Port.bytesAvailable() > 0) {
-            Reply += Port.read(ReplyMax - Reply.size());
+            R.Reply += Port.read(ReplyMax - R.Reply.size());
             LastByte = Clock.elapsed();
-            if (Reply.size() >= ReplyMax || (S.EndOfFrame != 0 && TTransmitter::IsCompleteReply(Reply)))
+            if (S.EndOfFrame != 0) {
+                if (const qsizetype Length = LeadingFrame(R.Reply)) {
+                    R.Extra = R.Reply.size() - Length;
+                    R.Reply.truncate(Length);
+                    R.Framed = true;
+                    break;
+                }
+            }
+            if (R.Reply.size() >= ReplyMax)
                 break;
         }
         qint64 Wait = Total - Clock.elapsed();
@@ -289,17 +351,45 @@ QByteArray ReadReply(QSerialPort &Port, const TPortSettings &S, int ReplyMax) {
         if (!Port.waitForReadyRead(int(Wait)) && IsPortFailure(Port))
             RaisePortError(Port, "read");
     }
-    return Reply;
+    return R;
 }
 
-QByteArray Exchange(QSerialPort &Port, const TPortSettings &S, const QByteArray &Frame, int ReplyMax) {
-    RequireOpen(Port);
+// Reads and drops whatever arrives until the line has been silent for
+// SilenceMs, or MaxMs have passed; returns the number of bytes dropped.
+std::uint64_t Drain(QSerialPort &Port, double SilenceMs, int MaxMs) {
+    std::uint64_t Dropped = 0;
+    QElapsedTimer Clock;
+    Clock.start();
+    QElapsedTimer Silence;
+    Silence.start();
+    for (;;) {
+        if (Port.bytesAvailable() > 0) {
+            Dropped += static_cast<std::uint64_t>(Port.readAll().size());
+            Silence.restart();
+        }
+        const double Left =
+            std::min(SilenceMs - double(Silence.nsecsElapsed()) / 1e6, double(MaxMs - Clock.elapsed()));
+        if (Left <= 0)
+            break;
+        Port.clearError();
+        if (!Port.waitForReadyRead(std::max(1, int(std::ceil(Left)))) && IsPortFailure(Port))
+            RaisePortError(Port, "read");
+    }
+    return Dropped;
+}
+
+// After a complete frame the line must stay silent for 3.5 characters. A
+// device (or noise) that goes on sending is drained until the read interval
+// passes without a byte, so that the bytes can never head the next reply.
+std::uint64_t GuardFrameEnd(QSerialPort &Port, const TPortSettings &S, int ReplyMax) {
+    Port.clearError();
+    std::uint64_t Noise = 0;
+    if (Port.bytesAvailable() > 0 || Port.waitForReadyRead(std::max(1, int(std::ceil(S.FrameGapMs())))))
+        Noise = Drain(Port, std::max(1, S.ReadInterval), S.ReadTotalTimeout(ReplyMax));
+    else if (IsPortFailure(Port))
+        RaisePortError(Port, "read");
     Purge(Port);
-    QByteArray Reply;
-    if (WriteFrame(Port, S, Frame))
-        Reply = ReadReply(Port, S, ReplyMax);
-    Purge(Port);
-    return Reply;
+    return Noise;
 }
 
 } // namespace
@@ -408,20 +498,28 @@ void TTransmitter::WriteIni(TIniFile &Ini) const {
     Ini.WriteInteger(FName, QStringLiteral("EndOfFrame"), S.EndOfFrame);
 }
 
+// Opens the port under Name (the port itself or its stable link); in the port thread.
+bool TTransmitter::OpenPort(const TPortSettings &S, const QString &Name, QString &Reason) {
+    if (FPort->isOpen())
+        FPort->close();
+    FPort->setPortName(Name);
+    // Settings given before open are applied by the open itself, which
+    // fails when the port refuses one of them.
+    ApplySettings(*FPort, S);
+    if (FPort->open(QIODevice::ReadWrite))
+        return true;
+    Reason = FPort->errorString();
+    return false;
+}
+
 bool TTransmitter::Open() {
     const TPortSettings S = GetSettings();
     bool Ok = false;
     QString Reason;
     FThread->Call([&] {
-        if (FPort->isOpen())
-            FPort->close();
-        FPort->setPortName(S.Port);
-        // Settings given before open are applied by the open itself, which
-        // fails when the port refuses one of them.
-        ApplySettings(*FPort, S);
-        Ok = FPort->open(QIODevice::ReadWrite);
-        if (!Ok)
-            Reason = FPort->errorString();
+        Ok = OpenPort(S, S.Port, Reason);
+        FStableLink = Ok ? StablePortLink(S.Port) : QString();
+        FLost = false;
     });
     if (Ok) {
         qCDebug(lcTransmitter).noquote() << "opened" << S.Port << "at" << S.BaudRateValue() << "baud";
@@ -437,6 +535,7 @@ bool TTransmitter::Close() {
         FThread->Call([this] {
             if (FPort->isOpen())
                 FPort->close();
+            FLost = false;
         });
         return true;
     } catch (...) {
@@ -450,20 +549,133 @@ bool TTransmitter::IsOpen() const {
     return Result;
 }
 
+bool TTransmitter::IsLost() const {
+    return FLost.load();
+}
+
 void TTransmitter::ShowError(const QString &Caption, const QString &Text) {
     ShowMessageBox(Caption, Text, TMsgIcon::Error, mbOK, mbOK);
+}
+
+namespace {
+qint64 MonotonicMs() {
+    static QElapsedTimer Clock = [] {
+        QElapsedTimer C;
+        C.start();
+        return C;
+    }();
+    return Clock.elapsed();
+}
+} // namespace
+
+void TTransmitter::MarkLost(const QString &Port) {
+    FThread->Call([this] {
+        if (FPort->isOpen())
+            FPort->close();
+        // The first try to reopen comes a second later: a port that is just
+        // going away would otherwise be caught half gone.
+        FLastReopen = MonotonicMs();
+    });
+    FLost = true;
+    qCWarning(lcTransmitter).noquote() << "port lost:" << Port;
+    if (OnPortState)
+        OnPortState(this, false, Port);
+}
+
+bool TTransmitter::TryReopen(const TPortSettings &S) {
+    bool Ok = false;
+    FThread->Call([&] {
+        const qint64 Now = MonotonicMs();
+        if (Now - FLastReopen < 1000)
+            return;
+        FLastReopen = Now;
+        QString Reason;
+        // An adapter that comes back may get another ttyUSB number; its by-id link follows it.
+        if (!FStableLink.isEmpty() && QFileInfo::exists(FStableLink))
+            Ok = OpenPort(S, FStableLink, Reason);
+        if (!Ok)
+            Ok = OpenPort(S, S.Port, Reason);
+    });
+    if (!Ok)
+        return false;
+    FLost = false;
+    qCInfo(lcTransmitter).noquote() << "port back:" << S.Port;
+    if (OnPortState)
+        OnPortState(this, true, S.Port);
+    return true;
 }
 
 bool TTransmitter::Transmit(const QByteArray &Frame, QByteArray &Reply, bool AddCRC, int ReplyMax) {
     const QByteArray Sent = AddCRC ? AppendCrc16(Frame) : Frame;
     const TPortSettings S = GetSettings();
+    if (FLost && !TryReopen(S))
+        throw EPortLost("the serial port " + S.Port.toStdString() + " is lost");
     QByteArray Answer;
-    FThread->Call([&] { Answer = Exchange(*FPort, S, Sent, ReplyMax); });
+    try {
+        FThread->Call([&] {
+            RequireOpen(*FPort);
+            Purge(*FPort);
+            if (!WriteFrame(*FPort, S, Sent)) {
+                Purge(*FPort);
+                return;
+            }
+            const TRead R = ReadReply(*FPort, S, ReplyMax);
+            Answer = R.Reply;
+            if (!R.Framed) {
+                Purge(*FPort);
+                return;
+            }
+            // The reply is complete: the caller goes on while this thread
+            // makes sure nothing follows it.
+            FNoise += static_cast<std::uint64_t>(R.Extra);
+            FThread->Tail = [this, S, ReplyMax] { FNoise += GuardFrameEnd(*FPort, S, ReplyMax); };
+        });
+    } catch (const EPortLost &) {
+        MarkLost(S.Port);
+        throw;
+    }
     Reply = Answer;
     const bool Result = !Reply.isEmpty();
     if (OnTransmit)
         OnTransmit(this, Sent, Result, Reply);
     return Result;
+}
+
+void TTransmitter::RecoverLine(int SilenceMs, int MaxMs) {
+    if (FLost)
+        return;
+    try {
+        FThread->Call([&] {
+            if (!FPort->isOpen())
+                return;
+            Purge(*FPort);
+            FNoise += Drain(*FPort, SilenceMs, MaxMs);
+            Purge(*FPort);
+        });
+    } catch (const ETransmitterError &E) {
+        // The next exchange finds the port failing and reports it.
+        qCInfo(lcTransmitter) << "line recovery failed:" << E.what();
+    }
+}
+
+std::uint64_t TTransmitter::NoiseBytes() const {
+    FThread->Call([] {}); // the guard after the last reply has ended
+    return FNoise.load();
+}
+
+QString TTransmitter::StablePortLink(const QString &Port, const QString &ById) {
+    const QString Base = Port.section(u'/', -1);
+    static const QRegularExpression Usb(QStringLiteral("^tty(USB|ACM)[0-9]+$"));
+    if (!Usb.match(Base).hasMatch())
+        return {};
+    const QString Device = QFileInfo(Port.startsWith(u'/') ? Port : QStringLiteral("/dev/") + Base).canonicalFilePath();
+    if (Device.isEmpty())
+        return {};
+    const QDir Dir(ById);
+    for (const QFileInfo &Link : Dir.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot, QDir::Name))
+        if (Link.isSymLink() && Link.canonicalFilePath() == Device)
+            return Link.absoluteFilePath();
+    return {};
 }
 
 int TTransmitter::ExpectedReplyLength(const QByteArray &Reply) {

@@ -13,6 +13,8 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -26,6 +28,13 @@ class QSerialPort;
 class ETransmitterError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+};
+
+// The port failed under an exchange (an adapter pulled, a pseudo-terminal
+// gone) or has not come back yet: nothing reached the line.
+class EPortLost : public ETransmitterError {
+public:
+    using ETransmitterError::ETransmitterError;
 };
 
 // The settings of the port as the settings file and a settings dialog see
@@ -59,6 +68,10 @@ struct TPortSettings {
     void Normalize();
     // Bits per second the settings stand for (CustomBaudRate for "Custom").
     int BaudRateValue() const;
+    // Bits of one character on the line: start, data, parity and stop bits.
+    double CharacterBits() const;
+    // The silence of 3.5 characters that ends a frame, in ms (at least 2).
+    double FrameGapMs() const;
     // Read time-out in all for a read of Count bytes, write time-out for Count bytes.
     int ReadTotalTimeout(int Count) const;
     int WriteTotalTimeout(int Count) const;
@@ -71,6 +84,8 @@ class TTransmitter;
 // byte came back; Reply: the bytes that came back.
 using TTransmitEvent = std::function<void(TTransmitter *Sender, const QByteArray &Sent, bool Answered,
                                           const QByteArray &Reply)>;
+// The port was lost (Available false) or came back (true); Port is its name.
+using TPortStateEvent = std::function<void(TTransmitter *Sender, bool Available, const QString &Port)>;
 
 class TTransmitter {
 public:
@@ -82,6 +97,9 @@ public:
 
     // Called after every completed exchange, in the thread that called Transmit.
     TTransmitEvent OnTransmit;
+    // Called once when the port is lost and once when it is back, in the
+    // thread that exchanges.
+    TPortStateEvent OnPortState;
 
     QString Name() const { return FName; } // section of the settings file
     QString IniFileName() const { return FIniFileName; }
@@ -108,6 +126,8 @@ public:
     // Disconnects the port; false if that failed (no message).
     bool Close();
     bool IsOpen() const;
+    // The port failed under an exchange and has not been reopened yet.
+    bool IsLost() const;
 
     // A modal error message with an OK button (through the message service).
     static void ShowError(const QString &Caption, const QString &Text);
@@ -115,8 +135,26 @@ public:
     // One exchange: Frame (plus its CRC when AddCRC) is sent, at most ReplyMax
     // bytes are read into Reply under the time-outs; both buffers are emptied
     // before the write and after the read. True when Reply is not empty.
-    // Throws ETransmitterError when the port is not open or fails (gone).
+    // Throws ETransmitterError when the port is not open, EPortLost when it
+    // failed (gone) or has not come back. A lost port is reopened by the name
+    // it had (or its stable link) at most once a second, on the exchanges
+    // that follow; the exchange that finds it back goes ahead.
     bool Transmit(const QByteArray &Frame, QByteArray &Reply, bool AddCRC, int ReplyMax);
+
+    // Waits until the line has been silent for SilenceMs, discarding what
+    // arrives meanwhile (at most MaxMs in all). After a failed exchange, the
+    // answer to it may still be on its way: it must not meet the next request.
+    void RecoverLine(int SilenceMs, int MaxMs);
+
+    // Bytes that belonged to no reply: what followed a complete frame and what
+    // a line recovery discarded. Waits for the end of the running exchange.
+    std::uint64_t NoiseBytes() const;
+
+    // The /dev/serial/by-id link (in ById) that stands for a ttyUSB/ttyACM
+    // port, so that an adapter that comes back under another number is found;
+    // empty for other ports or when there is none.
+    static QString StablePortLink(const QString &Port,
+                                  const QString &ById = QStringLiteral("/dev/serial/by-id"));
 
     // Length of the reply frame that Reply begins with, judged by its function
     // byte (0x03: 5 + byte count; 0x10: 8; 0x83, 0x90: 5; 0xFA: 6), or 0 when
@@ -128,6 +166,9 @@ public:
 private:
     // The settings of Ini in section Name, S supplying what the file lacks.
     TPortSettings ReadSettings(const TIniFile &Ini, TPortSettings S) const;
+    bool OpenPort(const TPortSettings &S, const QString &Name, QString &Reason);
+    void MarkLost(const QString &Port);
+    bool TryReopen(const TPortSettings &S);
 
     QString FName = QStringLiteral("Transmitter");
     QString FIniFileName;
@@ -135,4 +176,9 @@ private:
     TPortSettings FSettings;
     std::unique_ptr<TPortThread> FThread;
     QSerialPort *FPort = nullptr; // lives in FThread and is only touched there
+    // Loss and reopening: changed only by the thread that exchanges.
+    std::atomic<bool> FLost{false};
+    qint64 FLastReopen = 0; // ms of the monotonic clock
+    QString FStableLink;    // by-id link of the port opened last
+    std::atomic<std::uint64_t> FNoise{0};
 };

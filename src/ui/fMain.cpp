@@ -370,7 +370,7 @@ void TFormMain::PortStatusRefresh() {
     if (!RequestDevices || !RequestDevices->Transmitter)
         return;
     const TPortSettings S = RequestDevices->Transmitter->GetSettings();
-    const QString Text = S.Port + QStringLiteral(", BoudRate:") + S.BaudRate + QStringLiteral(", DataBits:") +
+    const QString Text = !FLostPort.isEmpty() ? QStringLiteral("Порт недоступен: ") + FLostPort : S.Port + QStringLiteral(", BoudRate:") + S.BaudRate + QStringLiteral(", DataBits:") +
                          S.DataBits + QStringLiteral(", StopBits:") + S.StopBits + QStringLiteral(", Parity:") +
                          S.Parity + QStringLiteral(", FlowControl:") + S.FlowControl;
     FPanels[0]->setText(Text);
@@ -415,13 +415,28 @@ void TFormMain::AttachObserver(bool Attach) {
         return;
     TExchangeGuard Guard(*RequestDevices);
     FAttached = Attach;
-    if (Attach)
-        RequestDevices->Transmitter->OnTransmit = [this](TTransmitter *Sender, const QByteArray &Sent,
-                                                         bool Answered, const QByteArray &Reply) {
-            TransmitterTransmit(Sender, Sent, Answered, Reply);
-        };
-    else
-        RequestDevices->Transmitter->OnTransmit = nullptr;
+    TTransmitter &T = *RequestDevices->Transmitter;
+    if (!Attach) {
+        T.OnTransmit = nullptr;
+        T.OnPortState = nullptr;
+        return;
+    }
+    T.OnTransmit = [this](TTransmitter *Sender, const QByteArray &Sent, bool Answered, const QByteArray &Reply) {
+        TransmitterTransmit(Sender, Sent, Answered, Reply);
+    };
+    T.OnPortState = [this](TTransmitter *, bool Available, const QString &Port) {
+        if (TGuiSync::Instance().InGuiThread())
+            TransmitterPortState(Available, Port);
+        else
+            QMetaObject::invokeMethod(
+                this, [this, Available, Port] { TransmitterPortState(Available, Port); }, Qt::QueuedConnection);
+    };
+}
+
+void TFormMain::TransmitterPortState(bool Available, const QString &Port) {
+    FLostPort = Available ? QString() : Port;
+    AddEchoLine((Available ? QStringLiteral("Порт снова доступен: ") : QStringLiteral("Порт недоступен: ")) + Port);
+    PortStatusRefresh();
 }
 
 void TFormMain::TransmitterTransmit(TTransmitter *, const QByteArray &Sent, bool Answered, const QByteArray &Reply) {
@@ -455,7 +470,7 @@ bool TFormMain::ExecuteCommand(std::uint8_t Kind, const QString &Hint, std::uint
         // The progress window let the user close the program meanwhile: no more tries then.
         if (Terminating && n > 1)
             break;
-        Done = ExecuteRequest(Kind) == 0;
+        Done = ExecuteRequest(Kind, n) == 0;
     }
     CloseProgress();
     return Done;
@@ -534,6 +549,7 @@ void TFormMain::actTransmitterChangeExecute() {
         return;
     TTransmitter &T = *RequestDevices->Transmitter;
     T.Close();
+    FLostPort.clear(); // a new start: the next exchange tells again if the port is missing
     QString FilePort;
     try {
         T.LoadSettings();

@@ -65,6 +65,8 @@ public:
     void PortStatusRefresh();
     // Observer of the transmitter, called in whichever thread exchanged.
     void TransmitterTransmit(TTransmitter *Sender, const QByteArray &Sent, bool Answered, const QByteArray &Reply);
+    // The port was lost or is back: said once in the echo, shown in the status bar.
+    void TransmitterPortState(bool Available, const QString &Port);
 
     // The echo, newest line first (for the windows' users and tests).
     QStringList EchoLines() const;
@@ -218,6 +220,7 @@ private:
     QString FPortOverride;
     bool FClosed = false;
     bool FAttached = false;
+    QString FLostPort; // the port that is lost; empty while it works
 };
 
 // The main window while it is open, else nullptr.

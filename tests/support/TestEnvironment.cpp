@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLocale>
+#include <stdexcept>
 
 void PinRussianLocale() {
     QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
@@ -40,4 +41,10 @@ void WriteAll(const QString &Path, const QByteArray &Data) {
 
 TDateTime At(int Year, int Month, int Day, int Hour, int Minute, int Second, int Ms) {
     return DateTimeFromQt(QDateTime(QDate(Year, Month, Day), QTime(Hour, Minute, Second, Ms)));
+}
+
+void Relink(const QString &Link, const QString &Target) {
+    QFile::remove(Link);
+    if (!QFile::link(Target, Link))
+        throw std::runtime_error("cannot link " + Link.toStdString());
 }

@@ -24,6 +24,9 @@ private:
 
 QByteArray ReadAll(const QString &Path);
 void WriteAll(const QString &Path, const QByteArray &Data);
+// Makes Link a symbolic link to Target, replacing what was there: a port name
+// that stays while the device behind it goes and comes back.
+void Relink(const QString &Link, const QString &Target);
 
 // A local date-time as the program holds it.
 TDateTime At(int Year, int Month, int Day, int Hour = 0, int Minute = 0, int Second = 0, int Ms = 0);

@@ -214,8 +214,8 @@ TEST(Lanx1Reply, Failures) {
         {Hex("01 03 04 42 48 00 00 6E 5E"), -4, "Ошибка контрольной суммы"},
         {Reply("01 04 02 0000"), -5, "Несоответствие команды"},
         {Reply("01 A5 02 0000"), -5, "Несоответствие команды"},
-        {Reply("01 03 02 0000"), -3, "Ошибка чтения"}, // level needs 9 bytes
-        {Reply("01 10 00 94 00"), -3, "Ошибка чтения"},
+        {Reply("01 03 02 0000"), -5, "Несоответствие команды"}, // two bytes where the level has four
+        {Reply("01 10 00 94 00"), -5, "Несоответствие команды"}, // a write echo to a read
         {Reply("01 FA 03"), -3, "Ошибка чтения"},
     };
     for (const auto &Row : Rows) {
@@ -237,8 +237,8 @@ TEST(Lanx1Reply, WriteRepliesChangeNothing) {
     EXPECT_TRUE(D.ParseReply(Hex("01 10 00 94 00 01 40 25")));
     EXPECT_EQ(D.LastErrorText(), "Норма");
     EXPECT_EQ(D.ExchangeState.AsThreeStates(), tsTrue); // no success step after a write
-    EXPECT_TRUE(D.ParseReply(Reply("01 03 02 0000")));  // a read reply to a write: ignored
-    EXPECT_EQ(D.ExchangeState.AsThreeStates(), tsTrue);
+    EXPECT_FALSE(D.ParseReply(Reply("01 03 02 0000")));  // a read reply to a write confirms nothing
+    EXPECT_EQ(D.LastErrorCode(), -5);
 }
 
 TEST(Lanx1Reply, ErrorLimit) {
@@ -293,12 +293,16 @@ TEST(Lanx1Reply, ExceptionsStatusesAndBlackBox) {
     EXPECT_FALSE(D.ParseReply(Hex("01 83 02 C0 F1")));
     EXPECT_EQ(D.LastErrorCode(), 2);
     EXPECT_EQ(D.LastErrorText(), "Число запрашиваемых регистров больше 125");
+    D.BuildRequest(rkWriteKKalman);
     EXPECT_FALSE(D.ParseReply(Reply("01 90 03")));
     EXPECT_EQ(D.LastErrorText(), "НА > 164, или НА+ЧЗР > 164");
+    D.BuildRequest(rkReadLevel);
     EXPECT_FALSE(D.ParseReply(Reply("01 83 07")));
     EXPECT_EQ(D.LastErrorCode(), 7);
     EXPECT_EQ(D.LastErrorText(), "Норма");
-    EXPECT_TRUE(D.ParseReply(Reply("01 83 00"))); // code 0: nothing to record
+    // Code 0 is nothing to record, but the device did not read either.
+    EXPECT_FALSE(D.ParseReply(Reply("01 83 00")));
+    EXPECT_EQ(D.LastVerdict(), TReplyVerdict::Exception);
 
     const QString Path = Folder.File("DATA/" + QDate::currentDate().toString("yyyy/MM/dd") + "/BlackBox.txt");
     const QStringList Lines = FromWin1251(ReadAll(Path)).split("\r\n");
@@ -315,8 +319,89 @@ TEST(Lanx1Reply, ExceptionsStatusesAndBlackBox) {
     EXPECT_FALSE(D.ParseReply(Reply("01 FA 03 09")));
     EXPECT_EQ(D.LastErrorCode(), 9);
     EXPECT_EQ(D.LastErrorText(), "Норма");
-    EXPECT_TRUE(D.ParseReply(Reply("01 FA 03 00")));
-    EXPECT_EQ(D.ExchangeState.AsThreeStates(), tsFalse);
+    // Status 0 brings no reading: the exchange is not done, the state stays.
+    EXPECT_FALSE(D.ParseReply(Reply("01 FA 03 00")));
+    EXPECT_EQ(D.LastVerdict(), TReplyVerdict::Status);
+    EXPECT_EQ(D.LastErrorCode(), 0);
+}
+
+// Only the answer to the request built last is applied: a late answer to an
+// earlier request, an echo of a write, a reply of another device or one whose
+// length disagrees with its byte count is -5 and changes nothing.
+TEST(Lanx1Reply, OnlyTheAnswerToTheRequestIsApplied) {
+    const struct {
+        int Kind;
+        const char *Reply;
+        bool Done;
+    } Rows[] = {
+        {rkReadModification, "01 03 02 10E1", true},
+        {rkReadModification, "02 03 02 10E1", false},                // another address
+        {rkReadLevel, "01 03 02 10E1", false},                       // 2 bytes for 2 registers
+        {rkReadAll, "01 03 04 42480000", false},                     // the level's answer to "read all"
+        {rkReadLevel, "01 03 1C 04D2 0002 41200000 42C80000 4E20 0005 04D2 42480000 4E20 7530 0010", false},
+        {rkReadLevel, "01 10 0002 0002", false},                     // a write echo to a read
+        {rkWriteKKalman, "01 10 0094 0001", true},
+        {rkWriteKKalman, "01 10 0093 0001", false},                  // echo of another register
+        {rkWriteKKalman, "01 10 0094 0002", false},                  // echo of another count
+        {rkWriteKKalman, "01 03 02 0007", false},                    // a read reply to a write
+        {rkWriteKKalman, "01 83 02", false},                         // the read's exception
+        {rkReadLevel, "01 90 02", false},                            // the write's exception
+    };
+    for (const auto &Row : Rows) {
+        TLanx1 D;
+        D.SetErrorMax(1);
+        D.SetModification(1);
+        D.BuildRequest(rkReadLevel);
+        ASSERT_TRUE(D.ParseReply(Hex("01 03 04 42 48 00 00 6E 5D")));
+        D.BuildRequest(static_cast<std::uint8_t>(Row.Kind));
+        EXPECT_EQ(D.ParseReply(Reply(Row.Reply)), Row.Done) << Row.Reply;
+        if (Row.Done)
+            continue;
+        EXPECT_EQ(D.LastErrorCode(), -5) << Row.Reply;
+        EXPECT_EQ(D.LastVerdict(), TReplyVerdict::Mismatch) << Row.Reply;
+        EXPECT_DOUBLE_EQ(D.Level.AsDouble(), 50.0) << Row.Reply;
+        EXPECT_EQ(D.Modification(), 1) << Row.Reply;
+        EXPECT_EQ(D.PlantNumber(), 0) << Row.Reply;
+    }
+}
+
+TEST(Lanx1Reply, AddressWriteIsAnsweredFromEitherAddress) {
+    TLanx1 D;
+    D.SetErrorMax(1);
+    D.SetSystemAddress(1);
+    D.SetSystemAddressNew(9);
+    D.BuildRequest(rkWriteSystemAddress);
+    EXPECT_TRUE(D.ParseReply(Reply("01 10 0007 0002")));
+    EXPECT_TRUE(D.ParseReply(Reply("09 10 0007 0002")));
+    EXPECT_FALSE(D.ParseReply(Reply("05 10 0007 0002")));
+    // A request that could not be built is answered by nothing.
+    EXPECT_THROW(D.BuildRequest(16), ERequestError);
+    EXPECT_FALSE(D.ParseReply(Reply("01 10 0007 0002")));
+}
+
+TEST(Lanx1Reply, RefusedDeviceValuesAreNamed) {
+    TLanx1 D;
+    D.SetErrorMax(1);
+    D.BuildRequest(rkReadKKalman);
+    EXPECT_TRUE(D.ParseReply(Reply("01 03 02 0000")));
+    ASSERT_EQ(D.RefusedValues().size(), 1);
+    EXPECT_EQ(D.RefusedValues()[0].Name, "KKalman");
+    EXPECT_EQ(D.RefusedValues()[0].Value, 0);
+    D.BuildRequest(rkReadValue1);
+    EXPECT_TRUE(D.ParseReply(Reply("01 03 04 BF800000")));
+    ASSERT_EQ(D.RefusedValues().size(), 1);
+    EXPECT_EQ(D.RefusedValues()[0].Name, "Value1");
+    EXPECT_EQ(D.RefusedValues()[0].Value, -1.0);
+    EXPECT_TRUE(D.ParseReply(Reply("01 03 04 41200000")));
+    EXPECT_TRUE(D.RefusedValues().isEmpty());
+}
+
+TEST(Lanx1Request, FloatsBeyondTheSingleRangeAreDefined) {
+    TLanx1 D;
+    D.SetValue20mA(1e39);
+    EXPECT_EQ(D.BuildRequest(rkWriteValue20mA).mid(7), Hex("7F800000"));
+    D.SetValue20mA(-1e39);
+    EXPECT_EQ(D.BuildRequest(rkWriteValue20mA).mid(7), Hex("FF800000"));
 }
 
 TEST(Lanx1Reply, TableBlocksKeepErrorState) {

@@ -413,7 +413,7 @@ int RunPoll(const TGlobalOptions &Options, const QStringList &Args, QTextStream 
         for (const TFailedExchange &F : R.Failed)
             Errors << QStringLiteral("kind ") + QString::number(F.Kind) + QStringLiteral(": ") + F.Text;
         if (R.ArchiveFailures > 0)
-            Errors << QString::number(R.ArchiveFailures) + QStringLiteral(" archive writes failed");
+            Errors << QStringLiteral("archive not written");
         if (!Errors.isEmpty()) {
             ++FailedCycles;
             Line += QStringLiteral("\tError=") + Errors.join(QStringLiteral("; "));

@@ -270,7 +270,7 @@ QString TRequestDevices::LastFailureText() const {
     if (Outcome == TExchangeOutcome::NotSent)
         return QStringLiteral("Ошибка формирования запроса");
     const QString Text = Lanx1 ? Lanx1->LastErrorText() : QString();
-    if (!Text.isEmpty() && Text != QLatin1String("Норма"))
+    if (!Text.isEmpty() && Text != QStringLiteral("Норма"))
         return Text;
     const int Code = Lanx1 ? Lanx1->LastErrorCode() : 0;
     switch (Outcome) {

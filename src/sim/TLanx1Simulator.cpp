@@ -369,6 +369,9 @@ QByteArray TLanx1Simulator::Respond(const QByteArray &Frame, int &DelayMs, bool 
         Reply = TLanx1DeviceModel::ExceptionReply(Address, Function, Value);
     else if (TakeFault(TSimFault::Status, Value))
         Reply = TLanx1DeviceModel::StatusReply(Address, Function, Value);
+    else if (TakeFault(TSimFault::WrongFunction, Value))
+        Reply = Function == 0x03 ? Request.left(6).replace(1, 1, "\x10") // the echo a write would get
+                                 : QByteArray::fromHex("000302002A").replace(0, 1, Request.left(1));
     else
         Reply = FModel.Execute(Request);
     Reply = AppendCrc16(Reply);

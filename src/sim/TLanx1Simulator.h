@@ -38,6 +38,7 @@ enum class TSimFault {
     Status,        // status reply 0xFA with status Value; the request is not carried out
     TrailingBytes, // Value extra bytes follow the reply
     Delay,         // the reply is sent Value ms late
+    WrongFunction, // a read is answered with the echo of a write, a write with a read's reply
 };
 
 class TLanx1Simulator {
@@ -122,7 +123,7 @@ private:
     mutable std::mutex FLock;
     mutable std::condition_variable FChanged;
     mutable TLanx1DeviceModel FModel; // reading refreshes the live registers
-    std::array<TFaultState, 6> FFaults{};
+    std::array<TFaultState, 7> FFaults{};
     int FBaud = 0;
     QList<QByteArray> FRequests;
     int FRequestCount = 0;

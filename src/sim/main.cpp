@@ -13,7 +13,7 @@ namespace {
 
 struct TOptions {
     QCommandLineOption Port{"port", "Serve this serial port instead of a new pseudo-terminal.", "path"};
-    QCommandLineOption Address{"address", "Device address (default 1).", "n", "1"};
+    QCommandLineOption Address{"address", "Device address 0..254 (default 1).", "n", "1"};
     QCommandLineOption Baud{"baud", "Send replies at the wire speed of this baud rate; 0 sends at once (default 9600).",
                             "n", "9600"};
     QCommandLineOption Level{"level", "Hold the level at this percentage instead of letting it sweep 10..90 %.",
@@ -25,6 +25,8 @@ struct TOptions {
     QCommandLineOption Exception{"exception", "Answer every request with this exception code.", "code"};
     QCommandLineOption Status{"status", "Answer every request with a 0xFA status reply of this status.", "status"};
     QCommandLineOption Trailing{"trailing", "Append this many extra bytes to every reply.", "n"};
+    QCommandLineOption WrongFunction{"wrong-function",
+                                     "Answer reads with a write's echo and writes with a read's reply."};
     QCommandLineOption NoSignal{"no-signal", "Report a missing frequency signal (control register bit 7)."};
     QCommandLineOption Times{"times", "Apply the faults to this many replies only, then behave (default: always).", "n"};
 };
@@ -58,6 +60,8 @@ bool Configure(const QCommandLineParser &Parser, const TOptions &O, TLanx1Simula
         Sim.SetFault(TSimFault::Silence, 0, Times);
     if (Parser.isSet(O.BadCrc))
         Sim.SetFault(TSimFault::BadCrc, 0, Times);
+    if (Parser.isSet(O.WrongFunction))
+        Sim.SetFault(TSimFault::WrongFunction, 0, Times);
     if (Parser.isSet(O.NoSignal))
         Sim.SetNoFrequencySignal(true);
     if (Parser.isSet(O.Level)) {
@@ -68,6 +72,17 @@ bool Configure(const QCommandLineParser &Parser, const TOptions &O, TLanx1Simula
             return false;
         }
         Sim.SetLevel(Level);
+    }
+    if (Parser.isSet(O.Address)) {
+        int Address = 0;
+        if (!IntValue(Parser, O.Address, Address))
+            return false;
+        // The device keeps its address in one byte; a larger number would
+        // silently serve another address.
+        if (Address < 0 || Address > 254) {
+            std::fprintf(stderr, "lanx1-sim: --address must lie in 0..254\n");
+            return false;
+        }
     }
     return Apply(Parser, O.Address, [&](int V) { Sim.SetAddress(V); }) &&
            Apply(Parser, O.Baud, [&](int V) { Sim.SetBaudRate(V); }) &&
@@ -93,7 +108,7 @@ int main(int argc, char **argv) {
     Parser.addHelpOption();
     const TOptions O;
     for (const auto *Option : {&O.Port, &O.Address, &O.Baud, &O.Level, &O.Plant, &O.Silent, &O.Delay, &O.BadCrc,
-                               &O.Exception, &O.Status, &O.Trailing, &O.NoSignal, &O.Times})
+                               &O.Exception, &O.Status, &O.Trailing, &O.WrongFunction, &O.NoSignal, &O.Times})
         Parser.addOption(*Option);
     Parser.process(App);
 

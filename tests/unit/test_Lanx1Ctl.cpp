@@ -340,3 +340,105 @@ TEST_F(Lanx1Ctl, OverridesAreNeverWrittenBack) {
     // Another address is another device: nobody answers.
     EXPECT_EQ(Dev({"--address", "5", "--attempts", "1", "read", "level"}).Status, 1);
 }
+
+// ---- field faults: what the tool prints is what the device answered to that request
+
+TEST_F(Lanx1Ctl, LateDeviceNeverGetsItsAnswerTakenForAnotherQuestion) {
+    Sim.Sim().SetRegister(TModel::rgPlantNumber, 4321);
+    Sim.Sim().SetRegister(TModel::rgModification, 2);
+    Sim.Sim().SetRegister(TModel::rgFreq1, 21000);
+    Sim.Sim().SetRegister(TModel::rgFreq2, 29000);
+    Sim.Sim().SetFault(TSimFault::Delay, 60); // the read window is 40 ms
+    const TCtlResult R = Dev({"read", "plant", "modification", "freq1", "freq2"});
+    EXPECT_EQ(R.Status, 0) << R.Err.toStdString();
+    EXPECT_EQ(R.Values().value("PlantNumber"), QStringLiteral("4321"));
+    EXPECT_EQ(R.Values().value("Modification"), QStringLiteral("2"));
+    EXPECT_EQ(R.Values().value("Freq1"), QStringLiteral("21000"));
+    EXPECT_EQ(R.Values().value("Freq2"), QStringLiteral("29000"));
+}
+
+TEST_F(Lanx1Ctl, RepliesThatDoNotDoWhatWasAskedFail) {
+    const struct {
+        TSimFault Fault;
+        int Value;
+        const char *Error;
+    } Rows[] = {
+        {TSimFault::WrongFunction, 0, "Несоответствие команды"}, // a write's echo to the read
+        {TSimFault::Exception, 0, "код исключения 0"},
+        {TSimFault::Status, 0, "статус 0"},
+    };
+    for (const auto &Row : Rows) {
+        Sim.Sim().ClearFaults();
+        Sim.Sim().SetFault(Row.Fault, Row.Value);
+        const TCtlResult R = Dev({"--attempts", "1", "read", "level"});
+        EXPECT_EQ(R.Status, 1) << Row.Error;
+        EXPECT_TRUE(R.Out.isEmpty()) << R.Out.toStdString(); // no "Level=0"
+        EXPECT_TRUE(R.Err.contains(QString::fromUtf8(Row.Error))) << R.Err.toStdString();
+    }
+}
+
+TEST_F(Lanx1Ctl, ReadReportsRefusedValuesAndAMissingSignal) {
+    Sim.Sim().SetRegister(TModel::rgKKalman, 0);
+    Sim.Sim().SetFloat(TModel::rgValue1, -1.0f);
+    Sim.Sim().SetRegister(TModel::rgFreq1, 21000);
+    TCtlResult R = Dev({"read", "kkalman", "value1", "freq1"});
+    EXPECT_EQ(R.Status, 1);
+    EXPECT_EQ(R.Lines(), QStringList{"Freq1=21000"}); // the refused ones are not printed as their old values
+    EXPECT_TRUE(R.Err.contains(QStringLiteral("refused device value KKalman=0"))) << R.Err.toStdString();
+    EXPECT_TRUE(R.Err.contains(QStringLiteral("refused device value Value1=-1"))) << R.Err.toStdString();
+
+    Sim.Sim().SetNoFrequencySignal(true);
+    R = Dev({"read", "control"});
+    EXPECT_EQ(R.Status, 1);
+    EXPECT_TRUE(R.Values().contains("ControlRegister"));
+    EXPECT_TRUE(R.Err.contains(QStringLiteral("Отсутствует частотный сигнал"))) << R.Err.toStdString();
+}
+
+TEST_F(Lanx1Ctl, PollNamesEveryFailureAndSummarisesTheLink) {
+    Sim.Sim().SetFault(TSimFault::Exception, 7);
+    TCtlResult R = Dev({"--attempts", "1", "poll", "--count", "2", "--period", "100", "--kinds", "0,3"});
+    EXPECT_EQ(R.Status, 1);
+    ASSERT_EQ(R.Lines().size(), 2);
+    for (const QString &L : R.Lines())
+        EXPECT_TRUE(L.endsWith(QStringLiteral("\tError=kind 0: код исключения 7; kind 3: код исключения 7")))
+            << L.toStdString();
+    EXPECT_TRUE(R.Err.startsWith(QStringLiteral("Exchanges=4 Answered=0 NoAnswer=0 Checksum=0 Mismatch=0 Exception=4 "
+                                                "Status=0 PortLost=0 Noise=0 ResponseMs=")))
+        << R.Err.toStdString();
+
+    // An archive that cannot be written fails the run even when the device answers.
+    Sim.Sim().ClearFaults();
+    WriteAll(Folder.File(QStringLiteral("blocker")), "not a folder");
+    WriteAll(Folder.File(QStringLiteral("INI/bde.ini")),
+             "[BDE]\r\ndbPath=" + Folder.File(QStringLiteral("blocker")).toLocal8Bit() + "\r\n");
+    R = Dev({"poll", "--count", "1", "--kinds", "3"});
+    EXPECT_EQ(R.Status, 1);
+    ASSERT_EQ(R.Lines().size(), 1);
+    EXPECT_TRUE(R.Lines()[0].contains(QStringLiteral("Level=42.5\tError=archive not written"))) << R.Out.toStdString();
+    EXPECT_TRUE(R.Err.contains(QStringLiteral("archive writes failed"))) << R.Err.toStdString();
+}
+
+TEST_F(Lanx1Ctl, WriteRefusesWhatTheDeviceWouldMisreadAndMovesTheAddressLast) {
+    for (const QStringList &Refused : {QStringList{"write", "SystemAddressNew=257"},
+                                       QStringList{"write", "SystemAddressNew=255"},
+                                       QStringList{"write", "Value20mA=1e39"}, QStringList{"write", "Value20mA=-1e39"}}) {
+        const TCtlResult R = Dev(Refused);
+        EXPECT_EQ(R.Status, 1) << Refused.join(u' ').toStdString();
+        EXPECT_TRUE(R.Err.contains(QStringLiteral("refused"))) << R.Err.toStdString();
+    }
+    EXPECT_EQ(Sim.Sim().RequestCount(), 0);
+
+    Sim.Sim().SetRegister(TModel::rgPlantNumber, 555);
+    const TCtlResult R = Dev({"write", "SystemAddressNew=5", "KKalman=3"});
+    EXPECT_EQ(R.Status, 0) << R.Err.toStdString();
+    EXPECT_EQ(R.Lines(), (QStringList{"KKalman=3", "SystemAddressNew=5", "PlantNumber=555"}));
+    EXPECT_EQ(Sim.Sim().Address(), 5);
+    EXPECT_EQ(Sim.Sim().Register(TModel::rgKKalman), 3);
+}
+
+TEST_F(Lanx1Ctl, FrameOfTheModeWriteCarriesTheMode) {
+    EXPECT_EQ(Ctl({"frame", "26", "ModeCurrentOutput=1"}).Out.trimmed(),
+              ExpectedFrame(26, 1, [](TLanx1 &D) { D.SetControlRegister(0x10); }));
+    EXPECT_EQ(Ctl({"frame", "26", "ModeCurrentOutput=2", "ControlRegister=255"}).Status, 2); // not writable by name
+    EXPECT_EQ(Ctl({"frame", "26", "ModeCurrentOutput=2"}).Out.trimmed(), ExpectedFrame(26, 1));
+}

@@ -355,6 +355,17 @@ TEST(Simulator, ServesAGivenPort) {
     EXPECT_FALSE(Sim.Start(QStringLiteral("/nonexistent/port")));
 }
 
+TEST(Simulator, ProgramRefusesAnAddressBeyondOneByte) {
+    const QString Program = QCoreApplication::applicationDirPath() + "/../src/lanx1-sim";
+    for (const char *Address : {"300", "255", "-1"}) {
+        QProcess Process;
+        Process.start(Program, {"--address", Address});
+        ASSERT_TRUE(Process.waitForFinished(5000)) << Address;
+        EXPECT_NE(Process.exitCode(), 0) << Address;
+        EXPECT_TRUE(Process.readAllStandardError().contains("0..254")) << Address;
+    }
+}
+
 TEST(Simulator, ProgramPrintsItsPortFirst) {
     const QString Program = QCoreApplication::applicationDirPath() + "/../src/lanx1-sim";
     ASSERT_TRUE(QFileInfo::exists(Program)) << "build the lanx1-sim target: " << Program.toStdString();

@@ -57,7 +57,10 @@ QString CommandHelp(const QString &Command) {
             "PlantNumber Modification Level Volume Frequency Freq1 Freq2 Value1 Value2\n"
             "Value20mA Turning4mA Turning20mA ControlRegister ModeCurrentOutput KKalman.\n"
             "Numbers use '.' and the shortest form that reads back exactly.\n"
-            "A read that fails in all its attempts ends the command (status 1).\n");
+            "A read that fails in all its attempts ends the command (status 1). A value the\n"
+            "device sent but the program refuses (out of its range) is not printed; it is\n"
+            "reported as 'refused device value NAME=VALUE' on standard error, status 1. A\n"
+            "missing frequency signal (control register bit 7) is reported there too.\n");
     if (Command == QLatin1String("write"))
         return QStringLiteral(
             "Usage: lanx1ctl write NAME=VALUE...\n"
@@ -66,14 +69,15 @@ QString CommandHelp(const QString &Command) {
             "Turning4mA Turning20mA ModeCurrentOutput SystemAddressNew PlantNumber.\n"
             "Every value is first given to the device object; a value it refuses (out of\n"
             "range, not a number) ends the command with status 1 and nothing is sent. Then\n"
-            "each property is written, in the order given:\n"
+            "each property is written, in the order given (SystemAddressNew last):\n"
             "  ModeCurrentOutput=1|2   (1: 4...20 mA, 2: 0...20 mA) the control register is\n"
             "                          read, its mode bit set, and written back\n"
-            "  SystemAddressNew=N      the address write, which also carries PlantNumber;\n"
+            "  SystemAddressNew=N      (0..254) the address write, which also carries PlantNumber;\n"
             "                          without PlantNumber=P the device's own plant number is\n"
             "                          read first. Later commands still use --address.\n"
             "  PlantNumber=P           only together with SystemAddressNew\n"
-            "The written properties are printed as Name=value lines.\n");
+            "Each property is printed as a Name=value line as soon as the device confirmed\n"
+            "its write, so a run that fails later still shows what changed.\n");
     if (Command == QLatin1String("autocal"))
         return QStringLiteral(
             "Usage: lanx1ctl autocal c1|c2 VALUE\n"
@@ -89,7 +93,8 @@ QString CommandHelp(const QString &Command) {
             "Usage: lanx1ctl poll [--period MS] [--count N] [--kinds K,K...]\n"
             "\n"
             "Runs poll cycles as the program does, archiving the readings of every exchange\n"
-            "that went through normally (archive folder of INI/bde.ini).\n"
+            "that brought them (archive folder of INI/bde.ini). A port that goes away is\n"
+            "reopened by itself, at most once a second, and polling goes on.\n"
             "  --period MS   100..60000 ms from the start of one cycle to the next\n"
             "                (default: the poll timer's period in INI/Timer.ini)\n"
             "  --count N     number of cycles; 0 (default) polls until interrupted\n"
@@ -97,8 +102,13 @@ QString CommandHelp(const QString &Command) {
             "                4 (volume), 5 (frequency); default 0\n"
             "Each cycle prints one line:\n"
             "  yyyy-MM-dd HH:mm:ss.zzz<TAB>Level=..<TAB>Volume=..<TAB>Frequency=..\n"
-            "with the readings the kinds deliver, and <TAB>Error=<text> when an exchange of\n"
-            "the cycle failed. The status is 1 when any cycle had a failed exchange.\n");
+            "with the readings this cycle's replies brought, and <TAB>Error=kind K: <text>\n"
+            "(several joined by '; ') when an exchange of the cycle failed or the archive\n"
+            "could not be written. At the end one line goes to standard error:\n"
+            "  Exchanges=N Answered=N NoAnswer=N Checksum=N Mismatch=N Exception=N Status=N\n"
+            "  PortLost=N Noise=N ResponseMs=min/avg/max\n"
+            "(Noise counts bytes that belonged to no reply.) The status is 1 when any\n"
+            "exchange or archive write failed.\n");
     if (Command == QLatin1String("table"))
         return QStringLiteral(
             "Usage: lanx1ctl table read FILE\n"

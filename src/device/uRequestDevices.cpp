@@ -285,7 +285,7 @@ QString TRequestDevices::LastFailureText() const {
 
 TExchangeCounts TRequestDevices::Statistics() const {
     if (Transmitter)
-        const_cast<TExchangeStatistics &>(FStatistics).SetNoise(Transmitter->NoiseBytes());
+        FStatistics.SetNoise(Transmitter->NoiseBytes());
     return FStatistics.Counts();
 }
 

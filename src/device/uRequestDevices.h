@@ -141,7 +141,7 @@ private:
     qint64 FQuestionStart = 0;
     std::atomic<TExchangeOutcome> FLastOutcome{TExchangeOutcome::Done};
     QString FLastPort; // of the last exchange, for the failure text
-    TExchangeStatistics FStatistics;
+    mutable TExchangeStatistics FStatistics; // the noise count is taken when it is read
     std::thread::id FExchangeOwner;
     int FExchangeDepth = 0;
 };

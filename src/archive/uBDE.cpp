@@ -226,15 +226,24 @@ bool ArchiveWriteText(const QString &Name, const QString &FileName, int Precisio
     const QByteArray Line = ToWin1251(DateTimeToStr(DT, Format) + u' ' + FormatNumber(V, Precision, Digits, Format) +
                                       QStringLiteral("\r\n"));
     QFile File(Path);
-    const QIODevice::OpenMode Mode = QIODevice::WriteOnly | QIODevice::Append;
+    // Unbuffered, so that a short write (disk full, size limit) shows in the
+    // count written.
+    const QIODevice::OpenMode Mode = QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered;
     // The day folder is missing only for the first line of a day.
     if (!File.open(Mode) && !(ForceDirectories(ExtractFileDir(Path)) && File.open(Mode))) {
         qCWarning(lcArchive) << "cannot open" << Path << File.errorString();
         return false;
     }
-    const bool Written = File.write(Line) == Line.size() && File.flush();
-    File.close();
-    if (!Written)
-        qCWarning(lcArchive) << "cannot write" << Path << File.errorString();
-    return Written;
+    const qint64 OldSize = File.size();
+    const qint64 Written = File.write(Line);
+    if (Written == Line.size())
+        return true;
+    qCWarning(lcArchive) << "cannot write" << Path
+                         << (Written < 0 ? File.errorString()
+                                         : QStringLiteral("%1 of %2 bytes written").arg(Written).arg(Line.size()));
+    // What was written of the line goes again: the next line would be glued
+    // to that fragment.
+    if (File.size() != OldSize && !File.resize(OldSize))
+        qCWarning(lcArchive) << "cannot cut" << Path << "back to" << OldSize << "bytes:" << File.errorString();
+    return false;
 }

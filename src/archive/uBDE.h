@@ -31,6 +31,8 @@ QString ArchiveFilePath(const QString &Name, TDateTime DT, const QString &Ext);
 bool ArchiveWrite(const QString &Name, const QString &FileName, TDateTime DT, double V);
 // Appends "<date time> <number>" CR LF in Windows-1251 to <Name>.txt (same path
 // rules), the number with Precision significant digits and Digits decimals.
+// A line that does not fit whole (disk full) is cut off again and gives false,
+// so that the next line does not start in the middle of a fragment.
 bool ArchiveWriteText(const QString &Name, const QString &FileName, int Precision, int Digits, TDateTime DT,
                       double V);
 // Creates the database file Path holding the empty table named after the file

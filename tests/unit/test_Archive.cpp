@@ -1,6 +1,7 @@
 #include "uBDE.h"
 #include "uDataCtrl.h"
 
+#include "FileSizeLimit.h"
 #include "TestEnvironment.h"
 #include "uFormat.h"
 #include "uIniFile.h"
@@ -302,6 +303,24 @@ TEST_F(Archive, ReaderAndWriterOnSameDay) {
     EXPECT_EQ(BadPrefixes, 0);
     EXPECT_EQ(P.size(), std::size_t(kRows));
     EXPECT_GT(Reads, 1);
+}
+
+TEST_F(Archive, TextLineCutShortIsTakenBack) {
+    const TDateTime T = At(2024, 4, 1, 10);
+    const QString Path = Data("2024/04/01/aLevel.txt");
+    ASSERT_TRUE(ArchiveWriteText("aLevel", "", 9, 1, T, 1));
+    const QByteArray First = ReadAll(Path);
+    ASSERT_EQ(First, "01.04.2024 10:00:00 1,0\r\n");
+    bool Written = true;
+    {
+        // Room for the first ten bytes of the next line only, as on a disk that fills up.
+        TFileSizeLimit Limit(static_cast<rlim_t>(First.size()) + 10);
+        Written = ArchiveWriteText("aLevel", "", 9, 1, T + 1.0 / 24, 2);
+    }
+    EXPECT_FALSE(Written);
+    EXPECT_EQ(ReadAll(Path), First);
+    ASSERT_TRUE(ArchiveWriteText("aLevel", "", 9, 1, T + 2.0 / 24, 3));
+    EXPECT_EQ(ReadAll(Path), First + "01.04.2024 12:00:00 3,0\r\n");
 }
 
 TEST(ArchiveTime, TextLayout) {

@@ -7,8 +7,10 @@
 #include "uIniFile.h"
 #include "uSysUtils.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QUuid>
 #include <atomic>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -321,6 +323,41 @@ TEST_F(Archive, TextLineCutShortIsTakenBack) {
     EXPECT_EQ(ReadAll(Path), First);
     ASSERT_TRUE(ArchiveWriteText("aLevel", "", 9, 1, T + 2.0 / 24, 3));
     EXPECT_EQ(ReadAll(Path), First + "01.04.2024 12:00:00 3,0\r\n");
+}
+
+TEST_F(Archive, LeftoverTemporariesRemovedAtNextWrite) {
+    const QString Day = Data("2024/10/01");
+    ASSERT_TRUE(ForceDirectories(Day));
+    ASSERT_TRUE(CreateArchiveTable(Day + "/aLevel.db"));
+    const auto Id = [] { return QUuid::createUuid().toString(QUuid::Id128); };
+    // Left by a process killed while it created the tables of aLevel (which
+    // another process then created) and of aVolume (still missing).
+    const QString LevelTemp = "aLevel.db.new-" + Id(), VolumeTemp = "aVolume.db.new-" + Id();
+    const QStringList Leftovers = {LevelTemp, LevelTemp + "-journal", LevelTemp + "-wal", LevelTemp + "-shm",
+                                   VolumeTemp, VolumeTemp + "-wal"};
+    // Not of that form, or (aFreq) being created right now by another process.
+    const QStringList Others = {"aLevel.db.new-1", "aLevel.db.new-" + Id() + ".bak", "aFreq.db.new-" + Id(),
+                                "notes.txt"};
+    const QDateTime LongAgo = QDateTime::currentDateTime().addSecs(-2 * 3600);
+    for (const QString &Name : Leftovers + Others) {
+        QFile F(Day + u'/' + Name);
+        ASSERT_TRUE(F.open(QIODevice::WriteOnly)) << Name.toStdString();
+        ASSERT_TRUE(F.write("x") == 1 && F.flush()); // before the time is set back
+        if (!Name.startsWith("aFreq")) {
+            ASSERT_TRUE(F.setFileTime(LongAgo, QFileDevice::FileModificationTime));
+        }
+    }
+
+    ASSERT_TRUE(ArchiveWrite("aLevel", "", At(2024, 10, 1, 9), 1));
+    QStringList Expected = Others;
+    Expected << "aLevel.db";
+    Expected.sort();
+    QStringList Found = QDir(Day).entryList(QDir::Files);
+    Found.removeIf([](const QString &N) { return N.startsWith("aLevel.db-"); }); // the live table's own
+    Found.sort();
+    EXPECT_EQ(Found.join(u' ').toStdString(), Expected.join(u' ').toStdString());
+    ASSERT_TRUE(ArchiveWrite("aVolume", "", At(2024, 10, 1, 9), 2));
+    EXPECT_EQ(StoredRows(Day + "/aVolume.db", "aVolume").size(), 1u);
 }
 
 TEST(ArchiveTime, TextLayout) {

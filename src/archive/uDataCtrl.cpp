@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <numeric>
+#include <optional>
 #include <sqlite3.h>
 
 namespace {
@@ -85,6 +86,14 @@ std::vector<long long> ExistingDays(const QString &Root) {
     return Days;
 }
 
+// A folder the reader may not write to (a read-only medium, another user's
+// archive) keeps SQLite from making the WAL index (-shm) that a WAL-mode file
+// needs; these codes say so.
+bool NoWalIndex(int Code) {
+    const int Primary = Code & 0xFF;
+    return Primary == SQLITE_CANTOPEN || Primary == SQLITE_READONLY;
+}
+
 } // namespace
 
 TArchiveDayResult ReadArchiveFile(const QString &Path, const QString &Name, TDateTime Start, TDateTime Stop,
@@ -104,17 +113,27 @@ TArchiveDayResult ReadArchiveFile(const QString &Path, const QString &Name, TDat
         qCWarning(lcArchive) << "range out of the calendar" << Start << Stop;
         return TArchiveDayResult::Failed;
     }
+    const QByteArray Sql = SelectStatement(Name, !From.isEmpty(), !To.isEmpty());
     TArchiveDb Db;
-    if (!Db.Open(Path, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX)) {
-        qCWarning(lcArchive) << "cannot open" << Path << Db.ErrorText();
-        return TArchiveDayResult::Failed;
+    std::optional<TArchiveStatement> Select;
+    if (Db.Open(Path, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX))
+        Select.emplace(Db, Sql);
+    if ((!Select || !Select->Prepared()) && NoWalIndex(Db.ErrorCode())) {
+        // Such a file is read as it lies on the disk, without locks: where no
+        // -shm can be made no writer can be at work either (it needs one), and
+        // each write folds the WAL back into the file as it closes.
+        qCDebug(lcArchive) << "read-only folder, reading as immutable:" << Path << Db.ErrorText();
+        Select.reset();
+        if (QFileInfo(Path + QStringLiteral("-wal")).size() > 0)
+            qCWarning(lcArchive) << "rows still in the WAL file of" << Path << "are not read";
+        if (Db.Open(ImmutableArchiveUri(Path), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX))
+            Select.emplace(Db, Sql);
     }
-    TArchiveStatement Select(Db, SelectStatement(Name, !From.isEmpty(), !To.isEmpty()));
-    if (!Select.Prepared()) {
+    if (!Select || !Select->Prepared()) {
         qCWarning(lcArchive) << "cannot read" << Path << Db.ErrorText();
         return TArchiveDayResult::Failed;
     }
-    sqlite3_stmt *Stmt = Select.Handle();
+    sqlite3_stmt *Stmt = Select->Handle();
     if (!From.isEmpty())
         sqlite3_bind_text(Stmt, 1, From.constData(), static_cast<int>(From.size()), SQLITE_STATIC);
     if (!To.isEmpty())

@@ -35,7 +35,9 @@ using TArchiveProgress = std::function<bool(int Day, int DayCount)>;
 
 // Appends the points of the table Name in the file Path whose time lies in
 // [Start, Stop] (a bound of 0 is no bound), in ascending time. Rows whose DT
-// cannot be read are left out. On failure the points read so far stay.
+// cannot be read are left out. On failure the points read so far stay. A file
+// in a folder this process may not write to (read-only medium, another user's
+// archive) is read as immutable (see ImmutableArchiveUri).
 TArchiveDayResult ReadArchiveFile(const QString &Path, const QString &Name, TDateTime Start, TDateTime Stop,
                                   TArchiveSeries &Points, const std::atomic_bool *Cancel = nullptr);
 // The same for the day table of Day under DbPath.

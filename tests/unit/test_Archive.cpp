@@ -2,6 +2,7 @@
 #include "uDataCtrl.h"
 
 #include "FileSizeLimit.h"
+#include "ReadOnlyFolder.h"
 #include "TestEnvironment.h"
 #include "uFormat.h"
 #include "uIniFile.h"
@@ -305,6 +306,42 @@ TEST_F(Archive, ReaderAndWriterOnSameDay) {
     EXPECT_EQ(BadPrefixes, 0);
     EXPECT_EQ(P.size(), std::size_t(kRows));
     EXPECT_GT(Reads, 1);
+}
+
+TEST_F(Archive, ReadOnlyDaysReadBack) {
+    const TDateTime D1 = At(2024, 9, 1, 8), D2 = D1 + 1, D3 = D1 + 2;
+    ASSERT_TRUE(ArchiveWrite("aLevel", "", D1, 1));
+    ASSERT_TRUE(ArchiveWrite("aLevel", "", D1 + 1.0 / 24, 2));
+    ASSERT_TRUE(ArchiveWrite("aLevel", "", D2, 3));
+    ASSERT_TRUE(ArchiveWrite("aLevel", "", D3, 4));
+    // The writer leaves the WAL-mode table file alone in its folder: a reader
+    // needs to make the WAL index (-shm) beside it, which it may not here.
+    EXPECT_EQ(QDir(Data("2024/09/01")).entryList(QDir::Files), QStringList({"aLevel.db"}));
+    const TReadOnlyFolder Day1(Data("2024/09/01")), Day3(Data("2024/09/03"));
+    if (!Day1.Active() || !Day3.Active())
+        GTEST_SKIP() << Day1.Reason().toStdString();
+
+    TArchiveSeries P;
+    EXPECT_EQ(ReadArchiveDay("aLevel", D1, 0, 0, P), TArchiveDayResult::Read);
+    EXPECT_EQ(P.V, std::vector<double>({1, 2}));
+    ASSERT_TRUE(ReadArchiveRange("aLevel", D1, D3, P));
+    EXPECT_EQ(P.V, std::vector<double>({1, 2, 3, 4}));
+    // A bound inside the day still applies.
+    ASSERT_TRUE(ReadArchiveRange("aLevel", D1 + 0.5 / 24, D3, P));
+    EXPECT_EQ(P.V, std::vector<double>({2, 3, 4}));
+    EXPECT_EQ(QDir(Data("2024/09/01")).entryList(QDir::Files), QStringList({"aLevel.db"}));
+}
+
+TEST_F(Archive, ReadOnlyFileWithUriCharactersInItsPath) {
+    const QString Dir = Folder.File("odd ?name#1 %41");
+    const QString Path = Dir + "/aLevel.db";
+    ASSERT_TRUE(ArchiveWrite("aLevel", Path, At(2024, 9, 1, 8), 7));
+    const TReadOnlyFolder ReadOnly(Dir);
+    if (!ReadOnly.Active())
+        GTEST_SKIP() << ReadOnly.Reason().toStdString();
+    TArchiveSeries P;
+    EXPECT_EQ(ReadArchiveFile(Path, "aLevel", 0, 0, P), TArchiveDayResult::Read);
+    EXPECT_EQ(P.V, std::vector<double>({7}));
 }
 
 TEST_F(Archive, TextLineCutShortIsTakenBack) {

@@ -397,6 +397,37 @@ TEST_F(Archive, LeftoverTemporariesRemovedAtNextWrite) {
     EXPECT_EQ(StoredRows(Day + "/aVolume.db", "aVolume").size(), 1u);
 }
 
+TEST_F(Archive, AllOfTimeVisitsOnlyTheDaysThere) {
+    ASSERT_TRUE(ArchiveWrite("aLevel", "", At(2023, 3, 1, 8), 1));
+    ASSERT_TRUE(ArchiveWrite("aLevel", "", At(2024, 2, 29, 8), 2));
+    ASSERT_TRUE(ArchiveWrite("aLevel", "", At(2024, 2, 29, 20), 3));
+    ASSERT_TRUE(ArchiveWrite("aLevel", "", At(2025, 12, 31, 23), 4));
+    // Folders that are no days are passed over.
+    for (const char *Other : {"2024/13/01", "2024/02/30", "2024/02/x1", "notes", "2024/02/29/sub"})
+        ASSERT_TRUE(ForceDirectories(Data(Other)));
+
+    TDateTime First = 0, Last = 0;
+    ASSERT_TRUE(ArchiveDateValue(1, 1, 1, First));
+    ASSERT_TRUE(ArchiveDateValue(9999, 12, 31, Last));
+    Last += 1 - 1.0 / 86400000;
+    EXPECT_EQ(ArchiveRangeDays(First, Last),
+              std::vector<TDateTime>({At(2023, 3, 1), At(2024, 2, 29), At(2025, 12, 31)}));
+    std::vector<std::pair<int, int>> Calls;
+    TArchiveSeries P;
+    ASSERT_TRUE(ReadArchiveRange("aLevel", First, Last, P, [&](int Day, int Count) {
+        Calls.emplace_back(Day, Count);
+        return true;
+    }));
+    EXPECT_EQ(P.V, std::vector<double>({1, 2, 3, 4}));
+    EXPECT_EQ(Calls, (std::vector<std::pair<int, int>>{{0, 3}, {1, 3}, {2, 3}}));
+    // Bounds inside years and months.
+    ASSERT_TRUE(ReadArchiveRange("aLevel", At(2024, 2, 29, 12), At(2025, 12, 31), P));
+    EXPECT_EQ(P.V, std::vector<double>({3}));
+    EXPECT_EQ(ArchiveRangeDays(At(2023, 3, 2), At(2025, 12, 30, 23)), std::vector<TDateTime>({At(2024, 2, 29)}));
+    EXPECT_TRUE(ArchiveRangeDays(At(2025, 12, 31, 1), At(2025, 12, 30, 23)).empty());
+    EXPECT_GE(ArchiveRangeRowEstimate("aLevel", First, Last), 4u);
+}
+
 TEST(ArchiveTime, TextLayout) {
     // Same text and the same rounding as the Qt conversion, across the calendar.
     for (TDateTime V : {0.0, 1.5, -1.25, 45356.58853, 45356.999999999, 2958465.5, -693593.0, 45292.0 + 1e-9}) {

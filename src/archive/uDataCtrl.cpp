@@ -129,6 +129,36 @@ std::size_t RowEstimate(const QString &Name, const std::vector<long long> &Days)
     return static_cast<std::size_t>(Bytes / kBytesPerRow);
 }
 
+// Reads Days one after another into Points: appending, or, with a Sink, each
+// day on its own and handed on.
+TArchiveRangeResult ReadDays(const QString &Name, TDateTime Start, TDateTime Stop, const std::vector<long long> &Days,
+                             TArchiveSeries &Points, const TArchiveDaySink &Sink, const TArchiveProgress &Progress,
+                             const std::atomic_bool *Cancel) {
+    TArchiveRangeResult Result;
+    const int Count = static_cast<int>(Days.size());
+    for (int e = 0; e < Count; ++e) {
+        if (Cancelled(Cancel)) {
+            Result.Finished = false;
+            break;
+        }
+        const auto Day = static_cast<double>(Days[static_cast<std::size_t>(e)]);
+        if (Sink)
+            Points.clear();
+        const TArchiveDayResult R = ReadArchiveDay(Name, Day, Start, Stop, Points, Cancel);
+        if (R == TArchiveDayResult::Failed)
+            Result.SkippedDays.push_back(Day);
+        if (Sink)
+            Sink(Points);
+        if (R == TArchiveDayResult::Cancelled || (Progress && !Progress(e, Count))) {
+            Result.Finished = false;
+            break;
+        }
+    }
+    if (!Result.SkippedDays.empty())
+        qCWarning(lcArchive) << Result.SkippedDays.size() << "days of" << Name << "could not be read";
+    return Result;
+}
+
 // A folder the reader may not write to (a read-only medium, another user's
 // archive) keeps SQLite from making the WAL index (-shm) that a WAL-mode file
 // needs; these codes say so.
@@ -237,21 +267,28 @@ std::size_t ArchiveRangeRowEstimate(const QString &Name, TDateTime Start, TDateT
     return RowEstimate(Name, RangeDays(Start, Stop));
 }
 
+TArchiveRangeResult ReadArchiveRangeByDay(const QString &Name, TDateTime Start, TDateTime Stop,
+                                          const TArchiveDaySink &Sink, const TArchiveProgress &Progress,
+                                          const std::atomic_bool *Cancel) {
+    TArchiveSeries Day;
+    const TArchiveDaySink Pass = Sink ? Sink : [](const TArchiveSeries &) {};
+    return ReadDays(Name, Start, Stop, RangeDays(Start, Stop), Day, Pass, Progress, Cancel);
+}
+
 bool ReadArchiveRange(const QString &Name, TDateTime Start, TDateTime Stop, TArchiveSeries &Points,
-                      const TArchiveProgress &Progress, const std::atomic_bool *Cancel) {
+                      const TArchiveProgress &Progress, const std::atomic_bool *Cancel,
+                      std::vector<TDateTime> *SkippedDays) {
     Points.clear();
+    if (SkippedDays)
+        SkippedDays->clear();
     const std::vector<long long> Days = RangeDays(Start, Stop);
     // One reservation for the whole range, from the sizes of its files.
     Reserve(Points, RowEstimate(Name, Days));
-    const int Count = static_cast<int>(Days.size());
-    for (int e = 0; e < Count; ++e) {
-        if (Cancelled(Cancel))
-            return false;
-        const auto Day = static_cast<double>(Days[static_cast<std::size_t>(e)]);
-        const TArchiveDayResult R = ReadArchiveDay(Name, Day, Start, Stop, Points, Cancel);
-        if (R == TArchiveDayResult::Cancelled || (Progress && !Progress(e, Count)))
-            return false;
-    }
+    TArchiveRangeResult Result = ReadDays(Name, Start, Stop, Days, Points, {}, Progress, Cancel);
+    if (SkippedDays)
+        *SkippedDays = std::move(Result.SkippedDays);
+    if (!Result.Finished)
+        return false;
     // Each day is in order; rows filed under another day's folder are not.
     SortFrom(Points, 0);
     return true;

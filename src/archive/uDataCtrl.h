@@ -57,9 +57,29 @@ std::vector<TDateTime> ArchiveRangeDays(TDateTime Start, TDateTime Stop);
 // the sizes of their files: room for a whole range is reserved at once.
 std::size_t ArchiveRangeRowEstimate(const QString &Name, TDateTime Start, TDateTime Stop);
 
+// How the reading of a range ended.
+struct TArchiveRangeResult {
+    bool Finished = true; // false: cancelled (by Progress or Cancel)
+    // Days whose table is there but could not be read (TArchiveDayResult::
+    // Failed), as TDateTime at midnight; days without a table are no loss.
+    std::vector<TDateTime> SkippedDays;
+};
+
+// Called with the points of one day (in ascending time), before Progress.
+using TArchiveDaySink = std::function<void(const TArchiveSeries &Points)>;
+
+// Reads the points of Name in [Start, Stop] day after day, over the days of
+// ArchiveRangeDays, and hands each day's points to Sink (also those read from
+// a day before it failed or was cancelled). Progress counts those days.
+TArchiveRangeResult ReadArchiveRangeByDay(const QString &Name, TDateTime Start, TDateTime Stop,
+                                          const TArchiveDaySink &Sink, const TArchiveProgress &Progress = {},
+                                          const std::atomic_bool *Cancel = nullptr);
+
 // Replaces Points with the points of Name in [Start, Stop], in ascending time,
 // from the days of ArchiveRangeDays. Days that cannot be read are skipped with
-// a warning. False when the reading was cancelled (by Progress or Cancel);
-// Points then holds the days read before.
+// a warning and, when SkippedDays is given, listed there. False when the
+// reading was cancelled (by Progress or Cancel); Points then holds the days
+// read before.
 bool ReadArchiveRange(const QString &Name, TDateTime Start, TDateTime Stop, TArchiveSeries &Points,
-                      const TArchiveProgress &Progress = {}, const std::atomic_bool *Cancel = nullptr);
+                      const TArchiveProgress &Progress = {}, const std::atomic_bool *Cancel = nullptr,
+                      std::vector<TDateTime> *SkippedDays = nullptr);

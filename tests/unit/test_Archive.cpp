@@ -324,8 +324,10 @@ TEST_F(Archive, ReadOnlyDaysReadBack) {
     TArchiveSeries P;
     EXPECT_EQ(ReadArchiveDay("aLevel", D1, 0, 0, P), TArchiveDayResult::Read);
     EXPECT_EQ(P.V, std::vector<double>({1, 2}));
-    ASSERT_TRUE(ReadArchiveRange("aLevel", D1, D3, P));
+    std::vector<TDateTime> Skipped{D1};
+    ASSERT_TRUE(ReadArchiveRange("aLevel", D1, D3, P, {}, nullptr, &Skipped));
     EXPECT_EQ(P.V, std::vector<double>({1, 2, 3, 4}));
+    EXPECT_TRUE(Skipped.empty());
     // A bound inside the day still applies.
     ASSERT_TRUE(ReadArchiveRange("aLevel", D1 + 0.5 / 24, D3, P));
     EXPECT_EQ(P.V, std::vector<double>({2, 3, 4}));
@@ -342,6 +344,29 @@ TEST_F(Archive, ReadOnlyFileWithUriCharactersInItsPath) {
     TArchiveSeries P;
     EXPECT_EQ(ReadArchiveFile(Path, "aLevel", 0, 0, P), TArchiveDayResult::Read);
     EXPECT_EQ(P.V, std::vector<double>({7}));
+}
+
+TEST_F(Archive, UnreadableDaysAreNamed) {
+    const TDateTime D1 = At(2024, 9, 1, 8), D2 = D1 + 1, D3 = D1 + 2, D4 = D1 + 3;
+    ASSERT_TRUE(ArchiveWrite("aLevel", "", D1, 1));
+    ASSERT_TRUE(ArchiveWrite("aLevel", "", D2, 2));
+    ASSERT_TRUE(ArchiveWrite("aVolume", "", D3, 3)); // a day without a table of aLevel
+    ASSERT_TRUE(ArchiveWrite("aLevel", "", D4, 4));
+    WriteAll(Data("2024/09/02/aLevel.db"), QByteArray(4096, 'x'));
+    WriteAll(Data("2024/09/04/aLevel.db"), QByteArray(4096, 'y'));
+
+    TArchiveSeries P;
+    std::vector<TDateTime> Skipped;
+    ASSERT_TRUE(ReadArchiveRange("aLevel", D1, D4, P, {}, nullptr, &Skipped));
+    EXPECT_EQ(P.V, std::vector<double>({1}));
+    EXPECT_EQ(Skipped, std::vector<TDateTime>({At(2024, 9, 2), At(2024, 9, 4)}));
+    // Day by day, as a window takes them.
+    std::vector<std::vector<double>> Days;
+    const TArchiveRangeResult R = ReadArchiveRangeByDay(
+        "aLevel", D1, D4, [&](const TArchiveSeries &Day) { Days.push_back(Day.V); });
+    EXPECT_TRUE(R.Finished);
+    EXPECT_EQ(R.SkippedDays, Skipped);
+    EXPECT_EQ(Days, (std::vector<std::vector<double>>{{1}, {}, {}, {}}));
 }
 
 TEST_F(Archive, TextLineCutShortIsTakenBack) {

@@ -1,5 +1,6 @@
 #include "uArchiveDb.h"
 
+#include <QFileInfo>
 #include <sqlite3.h>
 
 #include <atomic>
@@ -192,6 +193,25 @@ bool ParseArchiveTime(const char *Text, std::size_t Length, TDateTime &Value) {
     const double Whole = static_cast<double>(Days);
     Value = Days >= 0 ? Whole + Fraction : Whole - Fraction;
     return true;
+}
+
+QString ImmutableArchiveUri(const QString &Path) {
+    const QString Absolute = QFileInfo(Path).absoluteFilePath();
+    QString Uri = QStringLiteral("file://");
+    if (!Absolute.startsWith(u'/'))
+        Uri += u'/';
+    // Only these three stand for something else in a URI's path.
+    for (const QChar C : Absolute) {
+        if (C == u'%')
+            Uri += QStringLiteral("%25");
+        else if (C == u'?')
+            Uri += QStringLiteral("%3F");
+        else if (C == u'#')
+            Uri += QStringLiteral("%23");
+        else
+            Uri += C;
+    }
+    return Uri + QStringLiteral("?immutable=1");
 }
 
 TArchiveDb::~TArchiveDb() {

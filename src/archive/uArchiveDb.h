@@ -46,6 +46,12 @@ bool ArchiveDayNumber(TDateTime Value, long long &Day);
 // The TDateTime of a civil date at midnight; false for an invalid date.
 bool ArchiveDateValue(int Year, int Month, int Day, TDateTime &Value);
 
+// The SQLite URI (to be opened with SQLITE_OPEN_URI) that reads the database
+// file Path as immutable: no locks, no WAL index (-shm) and no journal, so the
+// file can be read where nothing may be written beside it. Rows still in a
+// WAL file (-wal) are not seen that way.
+QString ImmutableArchiveUri(const QString &Path);
+
 // One connection, closed by the destructor. Open applies the busy time-out.
 class TArchiveDb {
 public:

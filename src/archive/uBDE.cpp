@@ -5,10 +5,15 @@
 #include "uSysUtils.h"
 #include "uWin1251.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QUuid>
+#include <chrono>
+#include <cstdlib>
 #include <mutex>
 #include <sqlite3.h>
 
@@ -18,6 +23,15 @@ const QString kSection = QStringLiteral("BDE");
 const QString kAliasKey = QStringLiteral("dbAlias");
 const QString kPathKey = QStringLiteral("dbPath");
 const QString kDefaultAlias = QStringLiteral("Lanx1");
+
+// CreateArchiveTable builds a new day table as "<name>.db.new-<32 hex digits>"
+// beside it; SQLite puts its -journal, -wal and -shm files beside that.
+const QString kTempTag = QStringLiteral(".db.new-");
+// A temporary this young may belong to a table being created right now by
+// another process writing the same day; creating one takes milliseconds.
+constexpr qint64 kTempLeftoverSeconds = 60;
+// How often a process looks again into a day folder it writes to.
+constexpr auto kLeftoverRescan = std::chrono::seconds(60);
 
 // The settings are loaded by the GUI thread and read by the polling thread.
 struct TArchiveSettings {
@@ -113,6 +127,49 @@ bool CreateTableIn(const QString &Path, const QString &Name, int Flags) {
     return true;
 }
 
+// Removes the temporaries of table files that a process killed while it
+// created them left in Folder. Only names of exactly that form are touched.
+void RemoveTableLeftovers(const QString &Folder) {
+    static const QRegularExpression Leftover(
+        QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*\\.db\\.new-[0-9a-f]{32}(-journal|-wal|-shm)?$"));
+    const QDateTime Now = QDateTime::currentDateTime();
+    QDirIterator It(Folder, {QLatin1Char('*') + kTempTag + QLatin1Char('*')}, QDir::Files | QDir::Hidden);
+    while (It.hasNext()) {
+        const QFileInfo Info = It.nextFileInfo();
+        if (!Leftover.match(Info.fileName()).hasMatch())
+            continue;
+        // Either way: a clock set back makes old files look new.
+        if (std::abs(Info.lastModified().secsTo(Now)) < kTempLeftoverSeconds)
+            continue;
+        if (QFile::remove(Info.filePath()))
+            qCInfo(lcArchive) << "left-over temporary removed:" << Info.filePath();
+        else
+            qCWarning(lcArchive) << "cannot remove the left-over temporary" << Info.filePath();
+    }
+}
+
+// RemoveTableLeftovers for the folder of a table about to be written: at the
+// first write into a folder and again after kLeftoverRescan, so that not every
+// reading archived costs a listing of its folder.
+void TidyFolderOf(const QString &Path) {
+    struct TLast {
+        std::mutex Lock;
+        QString Folder;
+        std::chrono::steady_clock::time_point At;
+    };
+    static TLast Last;
+    const QString Folder = ExtractFileDir(Path);
+    const auto Now = std::chrono::steady_clock::now();
+    {
+        std::lock_guard Guard(Last.Lock);
+        if (Folder == Last.Folder && Now - Last.At < kLeftoverRescan)
+            return;
+        Last.Folder = Folder;
+        Last.At = Now;
+    }
+    RemoveTableLeftovers(Folder);
+}
+
 } // namespace
 
 void LoadArchiveSettings() {
@@ -198,6 +255,7 @@ bool ArchiveWrite(const QString &Name, const QString &FileName, TDateTime DT, do
     const QByteArray Time = ArchiveTimeText(DT);
     if (Path.isEmpty() || Time.isEmpty())
         return false;
+    TidyFolderOf(Path);
     // Folders and table are made by the first reading of a day only.
     if (TableFileMissing(Path) && (!ForceDirectories(ExtractFileDir(Path)) || !CreateArchiveTable(Path)))
         return false;
@@ -226,15 +284,24 @@ bool ArchiveWriteText(const QString &Name, const QString &FileName, int Precisio
     const QByteArray Line = ToWin1251(DateTimeToStr(DT, Format) + u' ' + FormatNumber(V, Precision, Digits, Format) +
                                       QStringLiteral("\r\n"));
     QFile File(Path);
-    const QIODevice::OpenMode Mode = QIODevice::WriteOnly | QIODevice::Append;
+    // Unbuffered, so that a short write (disk full, size limit) shows in the
+    // count written.
+    const QIODevice::OpenMode Mode = QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered;
     // The day folder is missing only for the first line of a day.
     if (!File.open(Mode) && !(ForceDirectories(ExtractFileDir(Path)) && File.open(Mode))) {
         qCWarning(lcArchive) << "cannot open" << Path << File.errorString();
         return false;
     }
-    const bool Written = File.write(Line) == Line.size() && File.flush();
-    File.close();
-    if (!Written)
-        qCWarning(lcArchive) << "cannot write" << Path << File.errorString();
-    return Written;
+    const qint64 OldSize = File.size();
+    const qint64 Written = File.write(Line);
+    if (Written == Line.size())
+        return true;
+    qCWarning(lcArchive) << "cannot write" << Path
+                         << (Written < 0 ? File.errorString()
+                                         : QStringLiteral("%1 of %2 bytes written").arg(Written).arg(Line.size()));
+    // What was written of the line goes again: the next line would be glued
+    // to that fragment.
+    if (File.size() != OldSize && !File.resize(OldSize))
+        qCWarning(lcArchive) << "cannot cut" << Path << "back to" << OldSize << "bytes:" << File.errorString();
+    return false;
 }

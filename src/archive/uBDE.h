@@ -28,9 +28,15 @@ QString ArchiveFilePath(const QString &Name, TDateTime DT, const QString &Ext);
 // Stores one row (V, DT) in the table Name. An empty FileName means the day
 // table under DbPath; otherwise FileName is the full path of that table's file.
 // Missing folders and the table are created first. False on any failure.
+// Temporaries that a process killed while creating a table left in that folder
+// ("<name>.db.new-*" with their -journal, -wal, -shm) are removed at the first
+// write into the folder and then once a minute, if a minute old (a younger one
+// may be a creation under way in another process).
 bool ArchiveWrite(const QString &Name, const QString &FileName, TDateTime DT, double V);
 // Appends "<date time> <number>" CR LF in Windows-1251 to <Name>.txt (same path
 // rules), the number with Precision significant digits and Digits decimals.
+// A line that does not fit whole (disk full) is cut off again and gives false,
+// so that the next line does not start in the middle of a fragment.
 bool ArchiveWriteText(const QString &Name, const QString &FileName, int Precision, int Digits, TDateTime DT,
                       double V);
 // Creates the database file Path holding the empty table named after the file

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <numeric>
+#include <optional>
 #include <sqlite3.h>
 
 namespace {
@@ -59,9 +60,27 @@ QByteArray SelectStatement(const QString &Name, bool HasStart, bool HasStop) {
     return Sql;
 }
 
-// The day folders yyyy/mm/dd under Root, ascending, as day numbers.
-std::vector<long long> ExistingDays(const QString &Root) {
+// The days of a range as day numbers (whole days since 1899-12-30), both
+// included; a bound of 0 is open. False for a bound that is no date.
+bool DayBounds(TDateTime Start, TDateTime Stop, long long &First, long long &Last) {
+    TDateTime Min = 0, Max = 0;
+    ArchiveDateValue(1, 1, 1, Min);
+    ArchiveDateValue(9999, 12, 31, Max);
+    First = static_cast<long long>(Min);
+    Last = static_cast<long long>(Max);
+    return (Start == 0 || ArchiveDayNumber(Start, First)) && (Stop == 0 || ArchiveDayNumber(Stop, Last));
+}
+
+// The day folders yyyy/mm/dd under Root from day First to day Last, ascending,
+// as day numbers. Years and months outside those days are not entered.
+std::vector<long long> ExistingDays(const QString &Root, long long First, long long Last) {
     std::vector<long long> Days;
+    if (Last < First)
+        return Days;
+    // A bound beyond the calendar still yields its year: no folder matches it.
+    int FirstYear = 1, FirstMonth = 1, LastYear = 9999, LastMonth = 12, D = 0;
+    ArchiveDate(static_cast<double>(First), FirstYear, FirstMonth, D);
+    ArchiveDate(static_cast<double>(Last), LastYear, LastMonth, D);
     const auto Numbers = [](const QString &Dir, int Width) {
         QStringList Names = QDir(Dir).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
         Names.removeIf([Width](const QString &N) {
@@ -71,18 +90,81 @@ std::vector<long long> ExistingDays(const QString &Root) {
         return Names;
     };
     for (const QString &Y : Numbers(Root, 4)) {
+        const int Year = Y.toInt();
+        if (Year < FirstYear || Year > LastYear)
+            continue;
         const QString YearDir = JoinPath(Root, Y);
         for (const QString &M : Numbers(YearDir, 2)) {
+            const int Month = M.toInt();
+            if ((Year == FirstYear && Month < FirstMonth) || (Year == LastYear && Month > LastMonth))
+                continue;
             const QString MonthDir = JoinPath(YearDir, M);
-            for (const QString &D : Numbers(MonthDir, 2)) {
+            for (const QString &Dd : Numbers(MonthDir, 2)) {
                 TDateTime Date = 0;
-                if (ArchiveDateValue(Y.toInt(), M.toInt(), D.toInt(), Date))
-                    Days.push_back(static_cast<long long>(Date));
+                if (ArchiveDateValue(Year, Month, Dd.toInt(), Date)) {
+                    const auto Day = static_cast<long long>(Date);
+                    if (Day >= First && Day <= Last)
+                        Days.push_back(Day);
+                }
             }
         }
     }
     std::sort(Days.begin(), Days.end());
     return Days;
+}
+
+std::vector<long long> RangeDays(TDateTime Start, TDateTime Stop) {
+    long long First = 0, Last = 0;
+    if (!DayBounds(Start, Stop, First, Last)) {
+        qCWarning(lcArchive) << "range out of the calendar" << Start << Stop;
+        return {};
+    }
+    return ExistingDays(DbPath(), First, Last);
+}
+
+std::size_t RowEstimate(const QString &Name, const std::vector<long long> &Days) {
+    qint64 Bytes = 0;
+    for (long long Day : Days)
+        Bytes += QFileInfo(ArchiveFilePath(Name, static_cast<double>(Day), QStringLiteral(".db"))).size();
+    return static_cast<std::size_t>(Bytes / kBytesPerRow);
+}
+
+// Reads Days one after another into Points: appending, or, with a Sink, each
+// day on its own and handed on.
+TArchiveRangeResult ReadDays(const QString &Name, TDateTime Start, TDateTime Stop, const std::vector<long long> &Days,
+                             TArchiveSeries &Points, const TArchiveDaySink &Sink, const TArchiveProgress &Progress,
+                             const std::atomic_bool *Cancel) {
+    TArchiveRangeResult Result;
+    const int Count = static_cast<int>(Days.size());
+    for (int e = 0; e < Count; ++e) {
+        if (Cancelled(Cancel)) {
+            Result.Finished = false;
+            break;
+        }
+        const auto Day = static_cast<double>(Days[static_cast<std::size_t>(e)]);
+        if (Sink)
+            Points.clear();
+        const TArchiveDayResult R = ReadArchiveDay(Name, Day, Start, Stop, Points, Cancel);
+        if (R == TArchiveDayResult::Failed)
+            Result.SkippedDays.push_back(Day);
+        if (Sink)
+            Sink(Points);
+        if (R == TArchiveDayResult::Cancelled || (Progress && !Progress(e, Count))) {
+            Result.Finished = false;
+            break;
+        }
+    }
+    if (!Result.SkippedDays.empty())
+        qCWarning(lcArchive) << Result.SkippedDays.size() << "days of" << Name << "could not be read";
+    return Result;
+}
+
+// A folder the reader may not write to (a read-only medium, another user's
+// archive) keeps SQLite from making the WAL index (-shm) that a WAL-mode file
+// needs; these codes say so.
+bool NoWalIndex(int Code) {
+    const int Primary = Code & 0xFF;
+    return Primary == SQLITE_CANTOPEN || Primary == SQLITE_READONLY;
 }
 
 } // namespace
@@ -104,17 +186,27 @@ TArchiveDayResult ReadArchiveFile(const QString &Path, const QString &Name, TDat
         qCWarning(lcArchive) << "range out of the calendar" << Start << Stop;
         return TArchiveDayResult::Failed;
     }
+    const QByteArray Sql = SelectStatement(Name, !From.isEmpty(), !To.isEmpty());
     TArchiveDb Db;
-    if (!Db.Open(Path, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX)) {
-        qCWarning(lcArchive) << "cannot open" << Path << Db.ErrorText();
-        return TArchiveDayResult::Failed;
+    std::optional<TArchiveStatement> Select;
+    if (Db.Open(Path, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX))
+        Select.emplace(Db, Sql);
+    if ((!Select || !Select->Prepared()) && NoWalIndex(Db.ErrorCode())) {
+        // Such a file is read as it lies on the disk, without locks: where no
+        // -shm can be made no writer can be at work either (it needs one), and
+        // each write folds the WAL back into the file as it closes.
+        qCDebug(lcArchive) << "read-only folder, reading as immutable:" << Path << Db.ErrorText();
+        Select.reset();
+        if (QFileInfo(Path + QStringLiteral("-wal")).size() > 0)
+            qCWarning(lcArchive) << "rows still in the WAL file of" << Path << "are not read";
+        if (Db.Open(ImmutableArchiveUri(Path), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX))
+            Select.emplace(Db, Sql);
     }
-    TArchiveStatement Select(Db, SelectStatement(Name, !From.isEmpty(), !To.isEmpty()));
-    if (!Select.Prepared()) {
+    if (!Select || !Select->Prepared()) {
         qCWarning(lcArchive) << "cannot read" << Path << Db.ErrorText();
         return TArchiveDayResult::Failed;
     }
-    sqlite3_stmt *Stmt = Select.Handle();
+    sqlite3_stmt *Stmt = Select->Handle();
     if (!From.isEmpty())
         sqlite3_bind_text(Stmt, 1, From.constData(), static_cast<int>(From.size()), SQLITE_STATIC);
     if (!To.isEmpty())
@@ -166,39 +258,37 @@ int ArchiveDayCount(TDateTime Start, TDateTime Stop) {
     return static_cast<int>(std::min<long long>(Last - First + 1, 1 << 24));
 }
 
+std::vector<TDateTime> ArchiveRangeDays(TDateTime Start, TDateTime Stop) {
+    const std::vector<long long> Days = RangeDays(Start, Stop);
+    return {Days.begin(), Days.end()};
+}
+
+std::size_t ArchiveRangeRowEstimate(const QString &Name, TDateTime Start, TDateTime Stop) {
+    return RowEstimate(Name, RangeDays(Start, Stop));
+}
+
+TArchiveRangeResult ReadArchiveRangeByDay(const QString &Name, TDateTime Start, TDateTime Stop,
+                                          const TArchiveDaySink &Sink, const TArchiveProgress &Progress,
+                                          const std::atomic_bool *Cancel) {
+    TArchiveSeries Day;
+    const TArchiveDaySink Pass = Sink ? Sink : [](const TArchiveSeries &) {};
+    return ReadDays(Name, Start, Stop, RangeDays(Start, Stop), Day, Pass, Progress, Cancel);
+}
+
 bool ReadArchiveRange(const QString &Name, TDateTime Start, TDateTime Stop, TArchiveSeries &Points,
-                      const TArchiveProgress &Progress, const std::atomic_bool *Cancel) {
+                      const TArchiveProgress &Progress, const std::atomic_bool *Cancel,
+                      std::vector<TDateTime> *SkippedDays) {
     Points.clear();
-    std::vector<long long> Days;
-    if (Start != 0 && Stop != 0) {
-        long long First = 0;
-        const int Count = ArchiveDayCount(Start, Stop);
-        if (Count > 0 && ArchiveDayNumber(Start, First))
-            for (int e = 0; e < Count; ++e)
-                Days.push_back(First + e);
-    } else {
-        long long First = 0, Last = 0;
-        const bool HasFirst = Start != 0 && ArchiveDayNumber(Start, First);
-        const bool HasLast = Stop != 0 && ArchiveDayNumber(Stop, Last);
-        for (long long Day : ExistingDays(DbPath()))
-            if ((!HasFirst || Day >= First) && (!HasLast || Day <= Last))
-                Days.push_back(Day);
-    }
-
+    if (SkippedDays)
+        SkippedDays->clear();
+    const std::vector<long long> Days = RangeDays(Start, Stop);
     // One reservation for the whole range, from the sizes of its files.
-    qint64 Bytes = 0;
-    for (long long Day : Days)
-        Bytes += QFileInfo(ArchiveFilePath(Name, static_cast<double>(Day), QStringLiteral(".db"))).size();
-    Reserve(Points, static_cast<std::size_t>(Bytes / kBytesPerRow));
-
-    const int Count = static_cast<int>(Days.size());
-    for (int e = 0; e < Count; ++e) {
-        if (Cancelled(Cancel))
-            return false;
-        const TArchiveDayResult R = ReadArchiveDay(Name, static_cast<double>(Days[e]), Start, Stop, Points, Cancel);
-        if (R == TArchiveDayResult::Cancelled || (Progress && !Progress(e, Count)))
-            return false;
-    }
+    Reserve(Points, RowEstimate(Name, Days));
+    TArchiveRangeResult Result = ReadDays(Name, Start, Stop, Days, Points, {}, Progress, Cancel);
+    if (SkippedDays)
+        *SkippedDays = std::move(Result.SkippedDays);
+    if (!Result.Finished)
+        return false;
     // Each day is in order; rows filed under another day's folder are not.
     SortFrom(Points, 0);
     return true;

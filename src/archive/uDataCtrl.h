@@ -30,12 +30,15 @@ enum class TArchiveDayResult {
 };
 
 // Called after each day table with the index of that day (0-based) and the
-// number of days of the range; returning false stops the reading.
+// number of days read in all (the days of the range that have a folder);
+// returning false stops the reading.
 using TArchiveProgress = std::function<bool(int Day, int DayCount)>;
 
 // Appends the points of the table Name in the file Path whose time lies in
 // [Start, Stop] (a bound of 0 is no bound), in ascending time. Rows whose DT
-// cannot be read are left out. On failure the points read so far stay.
+// cannot be read are left out. On failure the points read so far stay. A file
+// in a folder this process may not write to (read-only medium, another user's
+// archive) is read as immutable (see ImmutableArchiveUri).
 TArchiveDayResult ReadArchiveFile(const QString &Path, const QString &Name, TDateTime Start, TDateTime Stop,
                                   TArchiveSeries &Points, const std::atomic_bool *Cancel = nullptr);
 // The same for the day table of Day under DbPath.
@@ -46,10 +49,37 @@ TArchiveDayResult ReadArchiveDay(const QString &Name, TDateTime Day, TDateTime S
 // of Stop, both included (0 when Stop lies before Start).
 int ArchiveDayCount(TDateTime Start, TDateTime Stop);
 
-// Replaces Points with the points of Name in [Start, Stop] from every day the
-// range covers. A bound of 0 is open: the days then are the day folders found
-// under DbPath. Days that cannot be read are skipped with a warning. False
-// when the reading was cancelled (by Progress or Cancel); Points then holds
-// the days read before.
+// The days a range covers that have a day folder under DbPath, ascending, as
+// TDateTime values at midnight. A bound of 0 is open. Only the folders are
+// looked at, so the width of the range costs nothing.
+std::vector<TDateTime> ArchiveRangeDays(TDateTime Start, TDateTime Stop);
+// A generous estimate of the points of Name in the days of [Start, Stop], from
+// the sizes of their files: room for a whole range is reserved at once.
+std::size_t ArchiveRangeRowEstimate(const QString &Name, TDateTime Start, TDateTime Stop);
+
+// How the reading of a range ended.
+struct TArchiveRangeResult {
+    bool Finished = true; // false: cancelled (by Progress or Cancel)
+    // Days whose table is there but could not be read (TArchiveDayResult::
+    // Failed), as TDateTime at midnight; days without a table are no loss.
+    std::vector<TDateTime> SkippedDays;
+};
+
+// Called with the points of one day (in ascending time), before Progress.
+using TArchiveDaySink = std::function<void(const TArchiveSeries &Points)>;
+
+// Reads the points of Name in [Start, Stop] day after day, over the days of
+// ArchiveRangeDays, and hands each day's points to Sink (also those read from
+// a day before it failed or was cancelled). Progress counts those days.
+TArchiveRangeResult ReadArchiveRangeByDay(const QString &Name, TDateTime Start, TDateTime Stop,
+                                          const TArchiveDaySink &Sink, const TArchiveProgress &Progress = {},
+                                          const std::atomic_bool *Cancel = nullptr);
+
+// Replaces Points with the points of Name in [Start, Stop], in ascending time,
+// from the days of ArchiveRangeDays. Days that cannot be read are skipped with
+// a warning and, when SkippedDays is given, listed there. False when the
+// reading was cancelled (by Progress or Cancel); Points then holds the days
+// read before.
 bool ReadArchiveRange(const QString &Name, TDateTime Start, TDateTime Stop, TArchiveSeries &Points,
-                      const TArchiveProgress &Progress = {}, const std::atomic_bool *Cancel = nullptr);
+                      const TArchiveProgress &Progress = {}, const std::atomic_bool *Cancel = nullptr,
+                      std::vector<TDateTime> *SkippedDays = nullptr);

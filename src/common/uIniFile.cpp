@@ -3,7 +3,11 @@
 #include "uWin1251.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QLoggingCategory>
 #include <QSaveFile>
+
+Q_LOGGING_CATEGORY(lcIniFile, "lanx1.inifile")
 
 namespace {
 
@@ -88,10 +92,26 @@ TIniFile::TIniFile(QString FileName) : FFileName(std::move(FileName)) {
 
 void TIniFile::Load() {
     FLines.clear();
+    FLoadError.clear();
     QFile File(FFileName);
-    if (!File.open(QIODevice::ReadOnly) || File.size() > kMaxIniSize)
+    QByteArray Data;
+    if (!File.open(QIODevice::ReadOnly)) {
+        if (!QFileInfo::exists(FFileName))
+            return; // a missing file reads as empty, and a write creates it
+        FLoadError = QStringLiteral("cannot read: ") + File.errorString();
+    } else if (File.size() > kMaxIniSize) {
+        FLoadError = QStringLiteral("larger than 64 MiB");
+    } else {
+        Data = File.read(kMaxIniSize + 1);
+        if (File.error() != QFileDevice::NoError)
+            FLoadError = QStringLiteral("cannot read: ") + File.errorString();
+        else if (Data.size() > kMaxIniSize)
+            FLoadError = QStringLiteral("larger than 64 MiB");
+    }
+    if (!FLoadError.isEmpty()) {
+        qCWarning(lcIniFile) << FFileName << FLoadError << "- read as empty and not written";
         return;
-    const QByteArray Data = File.readAll();
+    }
     qsizetype Start = 0;
     while (Start < Data.size()) {
         qsizetype End = Start;
@@ -108,7 +128,14 @@ void TIniFile::Load() {
     }
 }
 
+void TIniFile::CheckLoaded() const {
+    if (!FLoadError.isEmpty())
+        throw EIniFileError("Not written: " + FFileName.toStdString() + " did not load (" +
+                            FLoadError.toStdString() + ")");
+}
+
 void TIniFile::Save() const {
+    CheckLoaded();
     // Assembled first and written unbuffered, so that a short write (disk full)
     // shows in the count written: a buffered QSaveFile may commit a truncated
     // file. Leaving without commit discards the temporary file.
@@ -175,8 +202,10 @@ double TIniFile::ReadFloat(const QString &Section, const QString &Key, double De
 }
 
 void TIniFile::WriteString(const QString &Section, const QString &Key, const QString &Value) {
-    if (FUpdating == 0)
+    if (FUpdating == 0) {
         Load(); // another writer may have changed the file since it was read
+        CheckLoaded(); // before anything changes
+    }
     // Line breaks inside a value would split it into lines of their own.
     QString Clean = Value;
     Clean.replace(u'\r', u' ').replace(u'\n', u' ');

@@ -4,6 +4,10 @@
 // the file at once, replacing the key in place or appending it to its section
 // (a new section goes to the end), and keeps every other line byte for byte.
 // The file is replaced atomically, so it is never left half-written.
+//
+// A file that exists but could not be read whole (no permission, an I/O error,
+// a folder at that path, over 64 MiB) reads as empty and is never written: a
+// write would replace every key the file holds with the one key written.
 #include "uFormat.h"
 
 #include <QByteArray>
@@ -24,6 +28,8 @@ public:
     explicit TIniFile(QString FileName);
 
     const QString &FileName() const { return FFileName; }
+    // Why the file last read could not be read; empty when it was read or is missing.
+    const QString &LoadError() const { return FLoadError; }
 
     QString ReadString(const QString &Section, const QString &Key, const QString &Default) const;
     // Decimal or "0x" hexadecimal (kept in 32 bits); anything else yields Default.
@@ -33,7 +39,8 @@ public:
     double ReadFloat(const QString &Section, const QString &Key, double Default,
                      const TFormatSettings &Settings = DefaultFormatSettings()) const;
 
-    // Each write throws EIniFileError when the file cannot be written.
+    // Each write rereads the file and throws EIniFileError when the file
+    // cannot be read (see above) or written; the file then stays as it was.
     void WriteString(const QString &Section, const QString &Key, const QString &Value);
     void WriteInteger(const QString &Section, const QString &Key, int Value);
     void WriteBool(const QString &Section, const QString &Key, bool Value);
@@ -43,7 +50,7 @@ public:
     // Between BeginUpdate and EndUpdate writes are kept in memory and the file
     // is written once, at EndUpdate: a set of keys lands on disk whole or not at all.
     void BeginUpdate();
-    void EndUpdate(); // throws EIniFileError; the file then stays as it was
+    void EndUpdate(); // throws EIniFileError (as a write does); the file then stays as it was
 
     bool SectionExists(const QString &Section) const;
     bool ValueExists(const QString &Section, const QString &Key) const;
@@ -60,7 +67,10 @@ private:
     };
 
     void Load();
-    void Save() const;
+    // Throws EIniFileError when the file did not load: writing it would lose what it holds.
+    void CheckLoaded() const;
+    void Save() const; // CheckLoaded first
+
     // Index of the line holding Key in Section, or -1.
     qsizetype FindKey(const QString &Section, const QString &Key) const;
     // Index of the header of Section, or -1.
@@ -69,5 +79,6 @@ private:
 
     QString FFileName;
     std::vector<TLine> FLines;
+    QString FLoadError;
     int FUpdating = 0;
 };

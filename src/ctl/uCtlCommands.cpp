@@ -503,9 +503,17 @@ int RunArchive(const TGlobalOptions &, const QStringList &Args, QTextStream &Out
     if (!QDir(DbPath()).exists())
         throw ECtlFailure(QStringLiteral("no archive folder ") + DbPath());
     TArchiveSeries Points;
-    ReadArchiveRange(Name, DateTimeFromQt(From), DateTimeFromQt(To), Points);
+    std::vector<TDateTime> Skipped;
+    ReadArchiveRange(Name, DateTimeFromQt(From), DateTimeFromQt(To), Points, {}, nullptr, &Skipped);
     for (std::size_t i = 0; i < Points.size(); ++i)
         Out << DateTimeToQt(Points.DT[i]).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")) << u'\t'
             << NumberText(Points.V[i]) << u'\n';
-    return ExitOk;
+    if (Skipped.empty())
+        return ExitOk;
+    // The points of the other days are valid and printed; the gaps are named.
+    Out.flush();
+    QStringList Days;
+    for (const TDateTime Day : Skipped)
+        Days << QString::fromLatin1(ArchiveTimeText(Day).left(10));
+    throw ECtlFailure(QStringLiteral("the archive of these days cannot be read: ") + Days.join(QStringLiteral(", ")));
 }

@@ -131,6 +131,7 @@ QString CommandHelp(const QString &Command) {
             "included, ascending, one 'yyyy-MM-dd HH:mm:ss.zzz<TAB>value' a line.\n"
             "DT is 'yyyy-MM-dd[ HH:mm[:ss[.zzz]]]' local time; a date alone means the start\n"
             "of that day for --from and its end for --to. The archive folder is that of\n"
-            "INI/bde.ini, or DIR. No port used.\n");
+            "INI/bde.ini, or DIR. No port used. Days whose table cannot be read are named\n"
+            "on standard error after the values of the others, and the exit status is 1.\n");
     return {};
 }

@@ -18,7 +18,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLoggingCategory>
 #include <QPointer>
@@ -35,9 +34,6 @@ namespace {
 
 const QString kSection = QStringLiteral("Parameters");
 constexpr double kSecondsPerDay = 86400.0;
-// A day-table row takes a little under 40 bytes of its file: the estimate
-// errs on the generous side so one reservation serves the whole range.
-constexpr qint64 kBytesPerRow = 36;
 // Value marks are drawn only when this few points are in view.
 constexpr int kMaxMarks = 100;
 
@@ -196,23 +192,15 @@ void TFormGraph::LoadArchive(const QString &Name, TDateTime Start, TDateTime Sto
     FData = QSharedPointer<TGraphData>::create();
     FSeries1->setData(FData);
     const QSharedPointer<TGraphData> Data = FData;
-    const int Days = ArchiveDayCount(Start, Stop);
-    qint64 Bytes = 0;
-    for (int e = 0; e < Days; ++e)
-        Bytes += QFileInfo(ArchiveFilePath(Name, Start + e, QStringLiteral(".db"))).size();
-    FData->Reserve(Bytes / kBytesPerRow);
-
-    const int n = Days - 1;
-    TArchiveSeries Day;
-    for (int e = 0; e <= n && !FClosed; ++e) {
-        Day.clear();
-        // Missing, empty, locked or damaged days are skipped: the rest is shown.
-        const TArchiveDayResult R = ReadArchiveDay(Name, Start + e, Start, Stop, Day);
-        if (R == TArchiveDayResult::Failed)
-            qCInfo(lcGraph) << "day skipped" << Name << DateTimeText(Start + e);
-        Data->AppendArchive(Day);
-        ShowProgress(QStringLiteral("Загрузка архива"), e, n);
-    }
+    FData->Reserve(static_cast<qsizetype>(ArchiveRangeRowEstimate(Name, Start, Stop)));
+    // Missing, empty, locked or damaged days are skipped: the rest is shown.
+    const TArchiveRangeResult R = ReadArchiveRangeByDay(
+        Name, Start, Stop, [&Data](const TArchiveSeries &Day) { Data->AppendArchive(Day); },
+        [this](int Day, int DayCount) {
+            ShowProgress(QStringLiteral("Загрузка архива"), Day, DayCount - 1);
+            return !FClosed;
+        });
+    ShowSkippedDays(static_cast<int>(R.SkippedDays.size()));
     CloseProgress();
     if (FData->BytesHeld() > 2 * qint64(sizeof(QCPGraphData)) * (FData->size() + 1024))
         FData->Squeeze();
@@ -570,6 +558,11 @@ void TFormGraph::ShowRangeStatus() {
     if (FMode == 1)
         S += QStringLiteral(" по ") + DateTimeText(FRange.GetStop());
     FStatus[0]->setText(S);
+}
+
+void TFormGraph::ShowSkippedDays(int Count) {
+    FStatus[5]->setText(Count > 0 ? QStringLiteral("пропущено дней: %1").arg(Count) : QString());
+    FStatus[5]->setToolTip(Count > 0 ? QStringLiteral("Дни архива, которые не удалось прочитать") : QString());
 }
 
 void TFormGraph::ShowAxisStatus() {

@@ -98,6 +98,7 @@ private:
     void UpdateScanChecks();
     void ShowRangeStatus();
     void ShowAxisStatus();
+    void ShowSkippedDays(int Count);
     void SetCurrentRange();
     void ValueChanged();
     void UpdateMarks();

@@ -393,8 +393,13 @@ TEST_F(GraphTest, BrokenDayTablesAreSkipped) {
         Values.push_back(It->value);
     EXPECT_EQ(Values, (std::vector<double>{1, 6}));
     EXPECT_TRUE(Messages.Messages().isEmpty());
+    // The empty, the overwritten and the locked day; a day never archived is no loss.
+    EXPECT_EQ(F.StatusText(5), QStringLiteral("пропущено дней: 3"));
     sqlite3_exec(Writer, "ROLLBACK;", nullptr, nullptr, nullptr);
     sqlite3_close(Writer);
+    F.ShowArchiveRange(At(2026, 2, 4, 0, 0, 1), At(2026, 2, 6, 23));
+    EXPECT_EQ(F.Data()->size(), 2);
+    EXPECT_EQ(F.StatusText(5), QString());
 }
 
 TEST_F(GraphTest, ReportCopiesTheVisibleWindow) {

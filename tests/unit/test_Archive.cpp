@@ -1,13 +1,17 @@
 #include "uBDE.h"
 #include "uDataCtrl.h"
 
+#include "FileSizeLimit.h"
+#include "ReadOnlyFolder.h"
 #include "TestEnvironment.h"
 #include "uFormat.h"
 #include "uIniFile.h"
 #include "uSysUtils.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QUuid>
 #include <atomic>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -302,6 +306,151 @@ TEST_F(Archive, ReaderAndWriterOnSameDay) {
     EXPECT_EQ(BadPrefixes, 0);
     EXPECT_EQ(P.size(), std::size_t(kRows));
     EXPECT_GT(Reads, 1);
+}
+
+TEST_F(Archive, ReadOnlyDaysReadBack) {
+    const TDateTime D1 = At(2024, 9, 1, 8), D2 = D1 + 1, D3 = D1 + 2;
+    ASSERT_TRUE(ArchiveWrite("aLevel", "", D1, 1));
+    ASSERT_TRUE(ArchiveWrite("aLevel", "", D1 + 1.0 / 24, 2));
+    ASSERT_TRUE(ArchiveWrite("aLevel", "", D2, 3));
+    ASSERT_TRUE(ArchiveWrite("aLevel", "", D3, 4));
+    // The writer leaves the WAL-mode table file alone in its folder: a reader
+    // needs to make the WAL index (-shm) beside it, which it may not here.
+    EXPECT_EQ(QDir(Data("2024/09/01")).entryList(QDir::Files), QStringList({"aLevel.db"}));
+    const TReadOnlyFolder Day1(Data("2024/09/01")), Day3(Data("2024/09/03"));
+    if (!Day1.Active() || !Day3.Active())
+        GTEST_SKIP() << Day1.Reason().toStdString();
+
+    TArchiveSeries P;
+    EXPECT_EQ(ReadArchiveDay("aLevel", D1, 0, 0, P), TArchiveDayResult::Read);
+    EXPECT_EQ(P.V, std::vector<double>({1, 2}));
+    std::vector<TDateTime> Skipped{D1};
+    ASSERT_TRUE(ReadArchiveRange("aLevel", D1, D3, P, {}, nullptr, &Skipped));
+    EXPECT_EQ(P.V, std::vector<double>({1, 2, 3, 4}));
+    EXPECT_TRUE(Skipped.empty());
+    // A bound inside the day still applies.
+    ASSERT_TRUE(ReadArchiveRange("aLevel", D1 + 0.5 / 24, D3, P));
+    EXPECT_EQ(P.V, std::vector<double>({2, 3, 4}));
+    EXPECT_EQ(QDir(Data("2024/09/01")).entryList(QDir::Files), QStringList({"aLevel.db"}));
+}
+
+TEST_F(Archive, ReadOnlyFileWithUriCharactersInItsPath) {
+    const QString Dir = Folder.File("odd ?name#1 %41");
+    const QString Path = Dir + "/aLevel.db";
+    ASSERT_TRUE(ArchiveWrite("aLevel", Path, At(2024, 9, 1, 8), 7));
+    const TReadOnlyFolder ReadOnly(Dir);
+    if (!ReadOnly.Active())
+        GTEST_SKIP() << ReadOnly.Reason().toStdString();
+    TArchiveSeries P;
+    EXPECT_EQ(ReadArchiveFile(Path, "aLevel", 0, 0, P), TArchiveDayResult::Read);
+    EXPECT_EQ(P.V, std::vector<double>({7}));
+}
+
+TEST_F(Archive, UnreadableDaysAreNamed) {
+    const TDateTime D1 = At(2024, 9, 1, 8), D2 = D1 + 1, D3 = D1 + 2, D4 = D1 + 3;
+    ASSERT_TRUE(ArchiveWrite("aLevel", "", D1, 1));
+    ASSERT_TRUE(ArchiveWrite("aLevel", "", D2, 2));
+    ASSERT_TRUE(ArchiveWrite("aVolume", "", D3, 3)); // a day without a table of aLevel
+    ASSERT_TRUE(ArchiveWrite("aLevel", "", D4, 4));
+    WriteAll(Data("2024/09/02/aLevel.db"), QByteArray(4096, 'x'));
+    WriteAll(Data("2024/09/04/aLevel.db"), QByteArray(4096, 'y'));
+
+    TArchiveSeries P;
+    std::vector<TDateTime> Skipped;
+    ASSERT_TRUE(ReadArchiveRange("aLevel", D1, D4, P, {}, nullptr, &Skipped));
+    EXPECT_EQ(P.V, std::vector<double>({1}));
+    EXPECT_EQ(Skipped, std::vector<TDateTime>({At(2024, 9, 2), At(2024, 9, 4)}));
+    // Day by day, as a window takes them.
+    std::vector<std::vector<double>> Days;
+    const TArchiveRangeResult R = ReadArchiveRangeByDay(
+        "aLevel", D1, D4, [&](const TArchiveSeries &Day) { Days.push_back(Day.V); });
+    EXPECT_TRUE(R.Finished);
+    EXPECT_EQ(R.SkippedDays, Skipped);
+    EXPECT_EQ(Days, (std::vector<std::vector<double>>{{1}, {}, {}, {}}));
+}
+
+TEST_F(Archive, TextLineCutShortIsTakenBack) {
+    const TDateTime T = At(2024, 4, 1, 10);
+    const QString Path = Data("2024/04/01/aLevel.txt");
+    ASSERT_TRUE(ArchiveWriteText("aLevel", "", 9, 1, T, 1));
+    const QByteArray First = ReadAll(Path);
+    ASSERT_EQ(First, "01.04.2024 10:00:00 1,0\r\n");
+    bool Written = true;
+    {
+        // Room for the first ten bytes of the next line only, as on a disk that fills up.
+        TFileSizeLimit Limit(static_cast<rlim_t>(First.size()) + 10);
+        Written = ArchiveWriteText("aLevel", "", 9, 1, T + 1.0 / 24, 2);
+    }
+    EXPECT_FALSE(Written);
+    EXPECT_EQ(ReadAll(Path), First);
+    ASSERT_TRUE(ArchiveWriteText("aLevel", "", 9, 1, T + 2.0 / 24, 3));
+    EXPECT_EQ(ReadAll(Path), First + "01.04.2024 12:00:00 3,0\r\n");
+}
+
+TEST_F(Archive, LeftoverTemporariesRemovedAtNextWrite) {
+    const QString Day = Data("2024/10/01");
+    ASSERT_TRUE(ForceDirectories(Day));
+    ASSERT_TRUE(CreateArchiveTable(Day + "/aLevel.db"));
+    const auto Id = [] { return QUuid::createUuid().toString(QUuid::Id128); };
+    // Left by a process killed while it created the tables of aLevel (which
+    // another process then created) and of aVolume (still missing).
+    const QString LevelTemp = "aLevel.db.new-" + Id(), VolumeTemp = "aVolume.db.new-" + Id();
+    const QStringList Leftovers = {LevelTemp, LevelTemp + "-journal", LevelTemp + "-wal", LevelTemp + "-shm",
+                                   VolumeTemp, VolumeTemp + "-wal"};
+    // Not of that form, or (aFreq) being created right now by another process.
+    const QStringList Others = {"aLevel.db.new-1", "aLevel.db.new-" + Id() + ".bak", "aFreq.db.new-" + Id(),
+                                "notes.txt"};
+    const QDateTime LongAgo = QDateTime::currentDateTime().addSecs(-2 * 3600);
+    for (const QString &Name : Leftovers + Others) {
+        QFile F(Day + u'/' + Name);
+        ASSERT_TRUE(F.open(QIODevice::WriteOnly)) << Name.toStdString();
+        ASSERT_TRUE(F.write("x") == 1 && F.flush()); // before the time is set back
+        if (!Name.startsWith("aFreq")) {
+            ASSERT_TRUE(F.setFileTime(LongAgo, QFileDevice::FileModificationTime));
+        }
+    }
+
+    ASSERT_TRUE(ArchiveWrite("aLevel", "", At(2024, 10, 1, 9), 1));
+    QStringList Expected = Others;
+    Expected << "aLevel.db";
+    Expected.sort();
+    QStringList Found = QDir(Day).entryList(QDir::Files);
+    Found.removeIf([](const QString &N) { return N.startsWith("aLevel.db-"); }); // the live table's own
+    Found.sort();
+    EXPECT_EQ(Found.join(u' ').toStdString(), Expected.join(u' ').toStdString());
+    ASSERT_TRUE(ArchiveWrite("aVolume", "", At(2024, 10, 1, 9), 2));
+    EXPECT_EQ(StoredRows(Day + "/aVolume.db", "aVolume").size(), 1u);
+}
+
+TEST_F(Archive, AllOfTimeVisitsOnlyTheDaysThere) {
+    ASSERT_TRUE(ArchiveWrite("aLevel", "", At(2023, 3, 1, 8), 1));
+    ASSERT_TRUE(ArchiveWrite("aLevel", "", At(2024, 2, 29, 8), 2));
+    ASSERT_TRUE(ArchiveWrite("aLevel", "", At(2024, 2, 29, 20), 3));
+    ASSERT_TRUE(ArchiveWrite("aLevel", "", At(2025, 12, 31, 23), 4));
+    // Folders that are no days are passed over.
+    for (const char *Other : {"2024/13/01", "2024/02/30", "2024/02/x1", "notes", "2024/02/29/sub"})
+        ASSERT_TRUE(ForceDirectories(Data(Other)));
+
+    TDateTime First = 0, Last = 0;
+    ASSERT_TRUE(ArchiveDateValue(1, 1, 1, First));
+    ASSERT_TRUE(ArchiveDateValue(9999, 12, 31, Last));
+    Last += 1 - 1.0 / 86400000;
+    EXPECT_EQ(ArchiveRangeDays(First, Last),
+              std::vector<TDateTime>({At(2023, 3, 1), At(2024, 2, 29), At(2025, 12, 31)}));
+    std::vector<std::pair<int, int>> Calls;
+    TArchiveSeries P;
+    ASSERT_TRUE(ReadArchiveRange("aLevel", First, Last, P, [&](int Day, int Count) {
+        Calls.emplace_back(Day, Count);
+        return true;
+    }));
+    EXPECT_EQ(P.V, std::vector<double>({1, 2, 3, 4}));
+    EXPECT_EQ(Calls, (std::vector<std::pair<int, int>>{{0, 3}, {1, 3}, {2, 3}}));
+    // Bounds inside years and months.
+    ASSERT_TRUE(ReadArchiveRange("aLevel", At(2024, 2, 29, 12), At(2025, 12, 31), P));
+    EXPECT_EQ(P.V, std::vector<double>({3}));
+    EXPECT_EQ(ArchiveRangeDays(At(2023, 3, 2), At(2025, 12, 30, 23)), std::vector<TDateTime>({At(2024, 2, 29)}));
+    EXPECT_TRUE(ArchiveRangeDays(At(2025, 12, 31, 1), At(2025, 12, 30, 23)).empty());
+    EXPECT_GE(ArchiveRangeRowEstimate("aLevel", First, Last), 4u);
 }
 
 TEST(ArchiveTime, TextLayout) {

@@ -3,8 +3,10 @@
 #include "uIniFile.h"
 #include "uWin1251.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -164,4 +166,64 @@ TEST_F(TIniFixture, FailedWriteKeepsTheOldFile) {
         QFile::setPermissions(Folder.File("INI"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         EXPECT_EQ(ReadAll(Path), Old);
     }
+}
+
+namespace {
+
+QByteArray FileHash(const QString &Path) {
+    QFile F(Path);
+    QCryptographicHash Hash(QCryptographicHash::Sha256);
+    return F.open(QIODevice::ReadOnly) && Hash.addData(&F) ? Hash.result() : QByteArray();
+}
+
+} // namespace
+
+TEST_F(TIniFixture, FileThatDidNotLoadIsNeverWritten) {
+    // 68 MB holding other keys, most of it a hole: over the size limit.
+    const QByteArray Head = "[Other]\r\nkey=1\r\n", Tail = "\r\n[Last]\r\nkey=2\r\n";
+    constexpr qint64 Size = 68LL * 1000 * 1000;
+    {
+        QFile F(Path);
+        ASSERT_TRUE(F.open(QIODevice::WriteOnly));
+        ASSERT_EQ(F.write(Head), Head.size());
+        ASSERT_TRUE(F.seek(Size - Tail.size()));
+        ASSERT_EQ(F.write(Tail), Tail.size());
+    }
+    const QByteArray Before = FileHash(Path);
+    ASSERT_FALSE(Before.isEmpty());
+    TIniFile Ini(Path);
+    EXPECT_FALSE(Ini.LoadError().isEmpty());
+    EXPECT_EQ(Ini.ReadString("Other", "key", "none"), "none");
+    EXPECT_THROW(Ini.WriteString("S", "k", "v"), EIniFileError);
+    EXPECT_THROW(Ini.WriteInteger("Other", "key", 3), EIniFileError);
+    Ini.BeginUpdate();
+    Ini.WriteString("S", "k", "v");
+    EXPECT_THROW(Ini.EndUpdate(), EIniFileError);
+    EXPECT_EQ(QFileInfo(Path).size(), Size);
+    EXPECT_EQ(FileHash(Path), Before);
+    EXPECT_EQ(QDir(Folder.File("INI")).entryList(QDir::Files), QStringList({"test.ini"})) << "no temporary file left";
+
+    // A folder where the file should be.
+    const QString DirPath = Folder.File("INI/folder.ini");
+    ASSERT_TRUE(QDir().mkpath(DirPath));
+    TIniFile InFolder(DirPath);
+    EXPECT_FALSE(InFolder.LoadError().isEmpty());
+    EXPECT_THROW(InFolder.WriteString("S", "k", "v"), EIniFileError);
+    EXPECT_TRUE(QFileInfo(DirPath).isDir());
+
+    if (geteuid() != 0) { // a file's permissions bind everyone but root
+        const QString Locked = Folder.File("INI/locked.ini");
+        WriteAll(Locked, Head);
+        QFile::setPermissions(Locked, QFile::WriteOwner);
+        TIniFile Unreadable(Locked);
+        EXPECT_THROW(Unreadable.WriteString("S", "k", "v"), EIniFileError);
+        QFile::setPermissions(Locked, QFile::ReadOwner | QFile::WriteOwner);
+        EXPECT_EQ(ReadAll(Locked), Head);
+    }
+
+    // Once the file is of a settings file's size again, writing goes on.
+    ASSERT_TRUE(QFile::resize(Path, Head.size()));
+    Ini.WriteString("S", "k", "v");
+    EXPECT_TRUE(Ini.LoadError().isEmpty());
+    EXPECT_EQ(ReadAll(Path), Head + "[S]\r\nk=v\r\n");
 }

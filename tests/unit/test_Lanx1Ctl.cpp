@@ -2,9 +2,11 @@
 // working folder whose INI/ComPort.ini names no usable port: every device
 // command reaches the simulator only through --port.
 #include "Lanx1.h"
+#include "ReadOnlyFolder.h"
 #include "SimulatorFixture.h"
 #include "TLanx1DeviceModel.h"
 #include "TestEnvironment.h"
+#include "uBDE.h"
 #include "uMath.h"
 #include "uString.h"
 #include "uTextFile.h"
@@ -281,6 +283,26 @@ TEST_F(Lanx1Ctl, PollArchivesAndTheArchiveReadsBack) {
                                                 "Exception=0 Status=0 PortLost=0 Noise=0 ResponseMs=")))
         << R.Err.toStdString();
     EXPECT_EQ(R.Err.count(u'\n'), 1);
+}
+
+TEST_F(Lanx1Ctl, ArchiveOfAllTimeReadsReadOnlyDaysAndNamesUnreadableOnes) {
+    const QString Data = Folder.File(QStringLiteral("DATA"));
+    const auto Table = [&](const char *Day) { return Data + u'/' + QLatin1String(Day) + QStringLiteral("/aLevel.db"); };
+    ASSERT_TRUE(ArchiveWrite("aLevel", Table("2024/05/01"), At(2024, 5, 1, 10), 1));
+    ASSERT_TRUE(ArchiveWrite("aLevel", Table("2024/05/02"), At(2024, 5, 2, 10), 2));
+    ASSERT_TRUE(ArchiveWrite("aLevel", Table("2024/05/03"), At(2024, 5, 3, 10), 3.5));
+    ASSERT_TRUE(ArchiveWrite("aLevel", Table("2024/05/04"), At(2024, 5, 4, 10), 4));
+    WriteAll(Table("2024/05/02"), QByteArray("not a database\r\n").repeated(300));
+    WriteAll(Table("2024/05/04"), QByteArray("not one either\r\n").repeated(300));
+    const TReadOnlyFolder ReadOnly(Data + QStringLiteral("/2024/05/03"));
+    if (!ReadOnly.Active())
+        GTEST_SKIP() << ReadOnly.Reason().toStdString();
+
+    const TCtlResult R = Ctl({"archive", "aLevel", "--from", "0001-01-01", "--to", "9999-12-31", "--data", Data});
+    EXPECT_EQ(R.Status, 1);
+    EXPECT_EQ(R.Lines(), QStringList({"2024-05-01 10:00:00.000\t1", "2024-05-03 10:00:00.000\t3.5"}));
+    EXPECT_EQ(R.Err.count(u'\n'), 1) << R.Err.toStdString();
+    EXPECT_TRUE(R.Err.contains(QStringLiteral("2024-05-02, 2024-05-04"))) << R.Err.toStdString();
 }
 
 TEST_F(Lanx1Ctl, TableWrittenAndReadBackGivesTheSamePoints) {

@@ -88,6 +88,7 @@ bool LibmodbusBlock(const QByteArray &Path, TTally &Tally) {
     modbus_set_slave(Ctx, kAddress);
     modbus_set_response_timeout(Ctx, 1, 0);
     bool Ok = modbus_connect(Ctx) == 0;
+    int Error = Ok ? 0 : errno;
     std::uint16_t Regs[kRegisters];
     if (Ok) {
         modbus_read_registers(Ctx, 0, kRegisters, Regs); // untimed, as ours
@@ -96,11 +97,12 @@ bool LibmodbusBlock(const QByteArray &Path, TTally &Tally) {
             const int Got = modbus_read_registers(Ctx, 0, kRegisters, Regs);
             Tally.Add(Start);
             Ok = Got == kRegisters;
+            Error = Ok ? 0 : errno; // before the close can change it
         }
         modbus_close(Ctx);
     }
     if (!Ok)
-        std::fprintf(stderr, "libmodbus: %s\n", modbus_strerror(errno));
+        std::fprintf(stderr, "libmodbus: %s\n", modbus_strerror(Error));
     modbus_free(Ctx);
     return Ok;
 }

@@ -324,6 +324,9 @@ int TRequestDevices::NextDevice() {
 }
 
 void TRequestDevices::PollStep() {
+    // The step's fields are those a command's exchange writes too: the whole
+    // step is one run of exchanges.
+    TExchangeGuard Guard(*this);
     try {
         const int i = NextDevice();
         if (i < 0)

@@ -2,6 +2,20 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
+#include <utility>
+
+// The event loop is woken by a queued call by name: Qt builds and runs the
+// call itself, and everything the woken code uses comes through the sync's
+// own lock, so no state crosses the threads behind that lock's back.
+class TGuiWake : public QObject {
+    Q_OBJECT
+public:
+    explicit TGuiWake(std::function<void()> Run) : FRun(std::move(Run)) {}
+    Q_INVOKABLE void Wake() { FRun(); }
+
+private:
+    std::function<void()> FRun;
+};
 
 TGuiSync &TGuiSync::Instance() {
     static TGuiSync Sync;
@@ -10,6 +24,40 @@ TGuiSync &TGuiSync::Instance() {
 
 TGuiSync::TGuiSync() {
     FGuiThread = QCoreApplication::instance() ? QCoreApplication::instance()->thread() : QThread::currentThread();
+    FWake = new TGuiWake([this] {
+        RunPosted();
+        std::unique_lock Lock(FLock);
+        RunPending(Lock);
+    });
+    FWake->moveToThread(FGuiThread);
+}
+
+void TGuiSync::Wake() {
+    if (QCoreApplication::instance())
+        QMetaObject::invokeMethod(FWake, "Wake", Qt::QueuedConnection);
+}
+
+void TGuiSync::Post(std::function<void()> Fn) {
+    {
+        std::lock_guard Lock(FLock);
+        FPosted.push_back(std::move(Fn));
+    }
+    Wake();
+}
+
+void TGuiSync::RunPosted() {
+    std::deque<std::function<void()>> Posted;
+    {
+        std::lock_guard Lock(FLock);
+        Posted.swap(FPosted);
+    }
+    for (const auto &Fn : Posted) {
+        try {
+            Fn();
+        } catch (...) {
+            // a posted screen update that fails leaves the screen as it was
+        }
+    }
 }
 
 bool TGuiSync::InGuiThread() const {
@@ -43,11 +91,7 @@ void TGuiSync::RunInGui(const std::function<void()> &Fn) {
         FPending.push_back(&Task);
         FChanged.notify_all(); // a waiting user-interface thread runs it
     }
-    if (QCoreApplication *App = QCoreApplication::instance())
-        QMetaObject::invokeMethod(App, [this] {
-            std::unique_lock Lock(FLock);
-            RunPending(Lock);
-        }, Qt::QueuedConnection);
+    Wake();
     std::unique_lock Lock(FLock);
     FChanged.wait(Lock, [&] { return Task.Done; });
     if (Task.Error)
@@ -81,3 +125,5 @@ void TGuiSync::Update(const std::function<void()> &Fn) {
     Fn();
     FChanged.notify_all();
 }
+
+#include "uGuiSync.moc"

@@ -9,6 +9,7 @@
 // the hand-overs the polling thread has queued while it waits; and a hand-over
 // is also posted to the event loop for the normal case where the user-interface
 // thread is idle. Neither side ever blocks on the other.
+#include <QObject>
 #include <QThread>
 #include <condition_variable>
 #include <deque>
@@ -32,6 +33,9 @@ public:
     void Notify();
     // Runs Fn under the sync's lock (for state that Ready conditions read), then notifies.
     void Update(const std::function<void()> &Fn);
+    // Runs Fn later in the user-interface thread's event loop; does not wait.
+    // Everything Fn captures is handed over under the sync's own lock.
+    void Post(std::function<void()> Fn);
 
 private:
     TGuiSync();
@@ -41,8 +45,14 @@ private:
         std::exception_ptr Error;
     };
     void RunPending(std::unique_lock<std::mutex> &Lock);
+    void Wake();
+    void RunPosted();
 
     QThread *FGuiThread = nullptr;
+    // Receives the event loop's wake-ups; lives in the user-interface thread
+    // for the life of the process.
+    QObject *FWake = nullptr;
+    std::deque<std::function<void()>> FPosted;
     std::mutex FLock;
     std::condition_variable FChanged;
     std::deque<TTask *> FPending;

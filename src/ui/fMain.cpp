@@ -25,6 +25,7 @@
 #include <QPlainTextEdit>
 #include <QStatusBar>
 #include <QTextBlock>
+#include <QPointer>
 #include <QTextCursor>
 #include <QStyle>
 #include <QToolBar>
@@ -428,8 +429,10 @@ void TFormMain::AttachObserver(bool Attach) {
         if (TGuiSync::Instance().InGuiThread())
             TransmitterPortState(Available, Port);
         else
-            QMetaObject::invokeMethod(
-                this, [this, Available, Port] { TransmitterPortState(Available, Port); }, Qt::QueuedConnection);
+            TGuiSync::Instance().Post([Self = QPointer<TFormMain>(this), Available, Port] {
+                if (Self)
+                    Self->TransmitterPortState(Available, Port);
+            });
     };
 }
 
@@ -449,8 +452,10 @@ void TFormMain::TransmitterTransmit(TTransmitter *, const QByteArray &Sent, bool
         return;
     }
     // The polling thread never waits for the screen: the texts travel with the call.
-    QMetaObject::invokeMethod(this, [this, Sent, Reply, Radix] { ShowExchange(Sent, Reply, Radix); },
-                              Qt::QueuedConnection);
+    TGuiSync::Instance().Post([Self = QPointer<TFormMain>(this), Sent, Reply, Radix] {
+        if (Self)
+            Self->ShowExchange(Sent, Reply, Radix);
+    });
 }
 
 void TFormMain::ShowExchange(const QByteArray &Sent, const QByteArray &Reply, int Radix) {

@@ -74,7 +74,7 @@ bool TLanx1Simulator::Start() {
 
 bool TLanx1Simulator::Start(const QString &PortPath) {
     Stop();
-    const int Fd = ::open(PortPath.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    const int Fd = ::open(PortPath.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (Fd < 0) {
         qCWarning(lcSimulator) << "cannot open" << PortPath << ":" << strerror(errno);
         return false;
@@ -99,7 +99,7 @@ bool TLanx1Simulator::Start(const QString &PortPath) {
 }
 
 bool TLanx1Simulator::StartServing() {
-    if (::pipe(FWake) != 0) {
+    if (::pipe2(FWake, O_CLOEXEC) != 0) {
         CloseLine();
         return false;
     }

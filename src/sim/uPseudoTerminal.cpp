@@ -18,6 +18,9 @@ bool TPseudoTerminal::Open() {
     FMaster = posix_openpt(O_RDWR | O_NOCTTY);
     if (FMaster < 0)
         return false;
+    // Programs started meanwhile (a tool under test) must not inherit the
+    // line: a copy of the master in a child keeps the line up after Close.
+    fcntl(FMaster, F_SETFD, FD_CLOEXEC);
     if (grantpt(FMaster) != 0 || unlockpt(FMaster) != 0) {
         Close();
         return false;
@@ -28,7 +31,7 @@ bool TPseudoTerminal::Open() {
         return false;
     }
     FSlaveName = QString::fromLocal8Bit(Name);
-    FSlaveKeeper = ::open(Name, O_RDWR | O_NOCTTY);
+    FSlaveKeeper = ::open(Name, O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (FSlaveKeeper >= 0) {
         termios T{};
         if (tcgetattr(FSlaveKeeper, &T) == 0) {

@@ -23,7 +23,7 @@ TSimulatorFixture::~TSimulatorFixture() {
 bool TSimulatorFixture::OpenLine() {
     if (FLine >= 0)
         return true;
-    FLine = ::open(PortName().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    FLine = ::open(PortName().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (FLine < 0)
         return false;
     termios T{};

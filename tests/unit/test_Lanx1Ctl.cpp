@@ -14,11 +14,13 @@
 
 #include <QCoreApplication>
 #include <QDate>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QMap>
 #include <QProcess>
 #include <cmath>
+#include <functional>
 #include <gtest/gtest.h>
 
 using TModel = TLanx1DeviceModel;
@@ -463,4 +465,37 @@ TEST_F(Lanx1Ctl, FrameOfTheModeWriteCarriesTheMode) {
               ExpectedFrame(26, 1, [](TLanx1 &D) { D.SetControlRegister(0x10); }));
     EXPECT_EQ(Ctl({"frame", "26", "ModeCurrentOutput=2", "ControlRegister=255"}).Status, 2); // not writable by name
     EXPECT_EQ(Ctl({"frame", "26", "ModeCurrentOutput=2"}).Out.trimmed(), ExpectedFrame(26, 1));
+}
+
+// The port goes away under a running poll and comes back under the same name:
+// the cycles in between say so, and polling goes on by itself.
+TEST_F(Lanx1Ctl, PollGoesOnWhenThePortComesBack) {
+    const QString Link = Folder.File(QStringLiteral("ttyLink"));
+    Relink(Link, Sim.PortName());
+    QProcess P;
+    P.setWorkingDirectory(Folder.Path());
+    P.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../src/lanx1ctl"),
+            {"--port", Link, "--attempts", "1", "poll", "--count", "60", "--period", "100", "--kinds", "3"});
+    QByteArray Out, Err;
+    const auto WaitFor = [&](const std::function<bool()> &Ready) {
+        for (QDeadlineTimer Deadline(20000); !Ready() && !Deadline.hasExpired();) {
+            P.waitForReadyRead(100);
+            Out += P.readAllStandardOutput();
+            Err += P.readAllStandardError();
+        }
+        return Ready();
+    };
+    ASSERT_TRUE(WaitFor([&] { return Out.count("Level=42.5") >= 2; }));
+    Sim.Sim().Stop();
+    ASSERT_TRUE(WaitFor([&] { return Out.contains("Error=kind 3: " + QStringLiteral("Порт недоступен: ").toUtf8()); }))
+        << Out.toStdString() << Err.toStdString();
+    ASSERT_TRUE(Sim.Sim().Start());
+    Sim.Sim().SetLevel(42.5);
+    Relink(Link, Sim.PortName());
+    const int Before = int(Out.count("Level=42.5"));
+    ASSERT_TRUE(WaitFor([&] { return Out.count("Level=42.5") >= Before + 2; })) << Err.toStdString();
+    P.kill();
+    P.waitForFinished();
+    EXPECT_EQ(Err.count("port lost: "), 1) << Err.toStdString();
+    EXPECT_EQ(Err.count("port back: "), 1) << Err.toStdString();
 }

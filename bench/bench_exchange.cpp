@@ -1,6 +1,7 @@
 // Exchange time against the simulated transducer pacing its bytes at 9600 baud,
 // divided by the wire time of request plus reply (10 bits a byte), with the
 // early end of a complete frame on and off.
+#include "BenchLine.h"
 #include "Lanx1.h"
 #include "TLanx1Simulator.h"
 #include "uMath.h"
@@ -34,17 +35,10 @@ int main(int argc, char **argv) {
     QCoreApplication App(argc, argv);
     QTemporaryDir Dir;
     TLanx1Simulator Sim;
-    Sim.SetBaudRate(kBaud);
-    if (!Sim.Start()) {
-        std::fprintf(stderr, "no pseudo-terminal for the simulator\n");
-        return 1;
-    }
     TTransmitter Port;
-    Port.SetIniFileName(Dir.filePath("ComPort.ini"));
+    if (!StartBenchLine(Sim, Port, Dir.filePath("ComPort.ini"), kBaud))
+        return 1;
     TPortSettings S = Port.GetSettings();
-    S.Port = Sim.PortName();
-    S.BaudRate = QString::number(kBaud);
-    Port.SetSettings(S);
     if (!Port.Open())
         return 1;
 

@@ -12,6 +12,7 @@
 // other's reply bytes: each round opens our port, times a block, closes it,
 // then connects libmodbus, times a block and closes it again. Rounds alternate
 // which side goes first, so that a load on the machine falls on both alike.
+#include "BenchLine.h"
 #include "Lanx1.h"
 #include "TLanx1Simulator.h"
 #include "uTransmitter.h"
@@ -130,19 +131,10 @@ int main(int argc, char **argv) {
     QLoggingCategory::setFilterRules(QStringLiteral("lanx1.transmitter.debug=false"));
     QTemporaryDir Dir;
     TLanx1Simulator Sim;
-    Sim.SetBaudRate(kBaud);
     Sim.SetAddress(kAddress);
-    if (!Sim.Start()) {
-        std::fprintf(stderr, "no pseudo-terminal for the simulator\n");
-        return 1;
-    }
     TTransmitter Port;
-    Port.SetIniFileName(Dir.filePath("ComPort.ini"));
-    TPortSettings S = Port.GetSettings();
-    S.Port = Sim.PortName();
-    S.BaudRate = QString::number(kBaud);
-    S.EndOfFrame = 1;
-    Port.SetSettings(S);
+    if (!StartBenchLine(Sim, Port, Dir.filePath("ComPort.ini"), kBaud))
+        return 1;
 
     TLanx1 Device;
     const QByteArray Frame = Device.BuildRequest(rkReadAll);

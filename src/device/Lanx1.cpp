@@ -349,6 +349,12 @@ bool TLanx1::ApplyRead(const TBuffer &Reply) {
         return false;
     }
     FLastVerdict = TReplyVerdict::Done;
+    // A parameter goes through its setter; one the setter refuses is named
+    // rather than left to look like the device's value.
+    auto Check = [this](const char *Name, double Got, const auto &SetAndGet) {
+        if (double(SetAndGet(Got)) != Got)
+            Refuse(Name, Got);
+    };
     auto ApplyControlRegister = [&](int Offset) {
         FControlRegister = WordAt(Reply, Offset);
         FModeCurrentOutput = ModeFromControlRegister();
@@ -378,35 +384,21 @@ bool TLanx1::ApplyRead(const TBuffer &Reply) {
     case rkReadFrequency: Frequency.SetValue(TVariant(static_cast<int>(WordAt(Reply, 3))), 0); break;
     case rkReadFreq1: FFreq1 = WordAt(Reply, 3); break;
     case rkReadFreq2: FFreq2 = WordAt(Reply, 3); break;
-    case rkReadValue1:
-        SetValue1(FloatAt(Reply, 3));
-        if (FValue1 != FloatAt(Reply, 3))
-            Refuse("Value1", FloatAt(Reply, 3));
-        break;
-    case rkReadValue2:
-        SetValue2(FloatAt(Reply, 3));
-        if (FValue2 != FloatAt(Reply, 3))
-            Refuse("Value2", FloatAt(Reply, 3));
-        break;
+    case rkReadValue1: Check("Value1", FloatAt(Reply, 3), [&](double V) { SetValue1(V); return FValue1; }); break;
+    case rkReadValue2: Check("Value2", FloatAt(Reply, 3), [&](double V) { SetValue2(V); return FValue2; }); break;
     case rkReadValue20mA: FValue20mA = FloatAt(Reply, 3); break;
     case rkReadTurning4mA:
-        SetTurning4mA(WordAt(Reply, 3));
-        if (FTurning4mA != WordAt(Reply, 3))
-            Refuse("Turning4mA", WordAt(Reply, 3));
+        Check("Turning4mA", WordAt(Reply, 3), [&](double V) { SetTurning4mA(std::uint16_t(V)); return FTurning4mA; });
         break;
     case rkReadTurning20mA:
-        SetTurning20mA(WordAt(Reply, 3));
-        if (FTurning20mA != WordAt(Reply, 3))
-            Refuse("Turning20mA", WordAt(Reply, 3));
+        Check("Turning20mA", WordAt(Reply, 3), [&](double V) { SetTurning20mA(std::uint16_t(V)); return FTurning20mA; });
         break;
     case rkReadControlRegister:
         if (!ApplyControlRegister(3))
             return true;
         break;
     case rkReadKKalman:
-        SetKKalman(WordAt(Reply, 3));
-        if (FKKalman != WordAt(Reply, 3))
-            Refuse("KKalman", WordAt(Reply, 3));
+        Check("KKalman", WordAt(Reply, 3), [&](double V) { SetKKalman(std::uint16_t(V)); return FKKalman; });
         break;
     case rkReadTableLevels:
     case rkReadTableVolumes:

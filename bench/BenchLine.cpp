@@ -1,0 +1,18 @@
+#include "BenchLine.h"
+
+#include <cstdio>
+
+bool StartBenchLine(TLanx1Simulator &Sim, TTransmitter &Port, const QString &IniFile, int Baud) {
+    Sim.SetBaudRate(Baud);
+    if (!Sim.Start()) {
+        std::fprintf(stderr, "no pseudo-terminal for the simulator\n");
+        return false;
+    }
+    Port.SetIniFileName(IniFile);
+    TPortSettings S = Port.GetSettings();
+    S.Port = Sim.PortName();
+    S.BaudRate = QString::number(Baud);
+    S.EndOfFrame = 1;
+    Port.SetSettings(S);
+    return true;
+}

@@ -30,6 +30,8 @@ enum class TFloatFormat { ffGeneral, ffExponent, ffFixed, ffNumber, ffCurrency }
 // The value rounded to Precision significant digits (half away from zero),
 // written in Format; Digits is the number of decimals for the fixed formats and
 // the minimum number of exponent digits for the general and exponent formats.
+// The fixed formats round those significant digits again to Digits decimals,
+// half away from zero: 0.15 with one decimal is "0,2", 1.005 with two "1,01".
 QString FloatToStrF(double Value, TFloatFormat Format, int Precision, int Digits,
                     const TFormatSettings &Settings);
 // The shortest general text with up to 15 significant digits.

@@ -137,11 +137,11 @@ QString Scientific(const TDecimal &D, int MinExpDigits, int MantissaDigits, bool
     return Text + ExponentText(D.Digits.empty() ? 0 : D.Exponent - 1, MinExpDigits, PlusSign);
 }
 
-QString General(double Value, int Precision, int Digits, const TFormatSettings &S) {
+QString General(double Value, int Precision, int Digits, const TFormatSettings &S, bool Exponent = true) {
     const TDecimal D = ToDecimal(Value, Precision, kNoDecimalLimit);
     if (D.Digits.empty())
         return QStringLiteral("0");
-    if (D.Exponent > Precision || D.Exponent < -4)
+    if (Exponent && (D.Exponent > Precision || D.Exponent < -4))
         return Scientific(D, Digits, -1, false, S);
     QString Text = D.Negative ? QStringLiteral("-") : QString();
     Text += IntegerPart(D, QChar());
@@ -283,6 +283,12 @@ QString FloatToStrF(double Value, TFloatFormat Format, int Precision, int Digits
 
 QString FloatToStr(double Value, const TFormatSettings &Settings) {
     return FloatToStrF(Value, TFloatFormat::ffGeneral, 15, 0, Settings);
+}
+
+QString FloatToStrNoExponent(double Value, int Precision, const TFormatSettings &Settings) {
+    if (!std::isfinite(Value))
+        return Special(Value);
+    return General(Value, std::clamp(Precision, 1, 18), 0, Settings, false);
 }
 
 QString FormatNumber(double Value, int Precision, int Digits, const TFormatSettings &Settings) {

@@ -76,6 +76,16 @@ TEST(GeneralFormat, ShortestText) {
     EXPECT_EQ(FloatToStr(std::nan(""), Ru()), "NAN");
 }
 
+TEST(GeneralFormat, WithoutExponentWritesTheDigitsOut) {
+    EXPECT_EQ(FloatToStrNoExponent(0.000001, 9, Ru()), "0,000001");
+    EXPECT_EQ(FloatToStrNoExponent(-1.25e-7, 9, Ru()), "-0,000000125");
+    EXPECT_EQ(FloatToStrNoExponent(1e20, 9, Ru()), "100000000000000000000");
+    EXPECT_EQ(FloatToStrNoExponent(1234567891234.0, 9, Ru()), "1234567890000");
+    EXPECT_EQ(FloatToStrNoExponent(3.2f, 9, Ru()), "3,20000005");
+    EXPECT_EQ(FloatToStrNoExponent(-0.0, 9, Ru()), "0");
+    EXPECT_EQ(FloatToStrNoExponent(std::nan(""), 9, Ru()), "NAN");
+}
+
 TEST(ExponentAndCurrency, Layouts) {
     EXPECT_EQ(FloatToStrF(1234.5, TFloatFormat::ffExponent, 4, 2, Ru()), "1,235E+03");
     EXPECT_EQ(FloatToStrF(-0.00012, TFloatFormat::ffExponent, 2, 0, Ru()), "-1,2E-4");

@@ -7,6 +7,7 @@
 #include "rGraph.h"
 #include "uBDE.h"
 #include "uDataCtrl.h"
+#include "uEscapeKey.h"
 #include "uGraphAxes.h"
 #include "uGraphData.h"
 #include "uIniFile.h"
@@ -666,8 +667,7 @@ bool TFormGraph::HandleKey(QKeyEvent *Event) {
         actZoomMinus->trigger();
         return true;
     case Qt::Key_Escape:
-        close();
-        return true;
+        return CloseOnEscape(this, Event);
     case Qt::Key_F:
         if (!(Event->modifiers() & Qt::ControlModifier))
             return false;

@@ -9,6 +9,7 @@
 #include "uMessages.h"
 #include "uSysUtils.h"
 #include "uTextFile.h"
+#include "uEscapeKey.h"
 #include "uWindowPosition.h"
 #include "uWindows.h"
 
@@ -19,11 +20,11 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLoggingCategory>
 #include <QMenuBar>
 #include <QPlainTextEdit>
-#include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTableWidget>
@@ -105,7 +106,6 @@ TFormTaraEditor::TFormTaraEditor(QWidget *Parent) : QMainWindow(Parent) {
     FStatusPanel = new QLabel(this);
     FStatusPanel->setObjectName(QStringLiteral("StatusPanel0"));
     statusBar()->addWidget(FStatusPanel, 1);
-    new QShortcut(QKeySequence(Qt::Key_Escape), this, this, &QWidget::close);
 
     try {
         LoadWindowPosition(this);
@@ -396,6 +396,11 @@ bool TFormTaraEditor::TableListChanged() const {
     } catch (...) {
         return true;
     }
+}
+
+void TFormTaraEditor::keyPressEvent(QKeyEvent *Event) {
+    if (!CloseOnEscape(this, Event))
+        QMainWindow::keyPressEvent(Event);
 }
 
 void TFormTaraEditor::closeEvent(QCloseEvent *Event) {

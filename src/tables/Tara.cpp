@@ -3,6 +3,7 @@
 #include "uFormat.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -198,4 +199,10 @@ QStringList DeviceTableLines(std::span<const TTaraPoint, 32> Points) {
         Lines << Text(P.Level) + u' ' + Text(P.Volume);
     Lines << QString();
     return Lines;
+}
+
+int DeviceTablePointCount(std::span<const TTaraPoint, 32> Points) {
+    return static_cast<int>(std::count_if(Points.begin(), Points.end(), [](const TTaraPoint &P) {
+        return std::isfinite(P.Level) && std::isfinite(P.Volume);
+    }));
 }

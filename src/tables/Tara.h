@@ -62,3 +62,8 @@ QStringList TypicalTableLines();
 // received (NaN) writes "NAN", which does not parse, so the table then fails
 // to load.
 QStringList DeviceTableLines(std::span<const TTaraPoint, 32> Points);
+
+// The points of a table read from the device that hold a level and a volume.
+// A table of fewer than 32 points leaves the device's other slots empty, and
+// they read as NaN.
+int DeviceTablePointCount(std::span<const TTaraPoint, 32> Points);

@@ -3,13 +3,13 @@
 #include "EditNum.h"
 #include "fMain.h"
 #include "fProgressBar.h"
+#include "uEscapeKey.h"
 #include "uFormat.h"
 #include "uLanx1Commands.h"
 #include "uLanx1Instance.h"
 #include "uMessages.h"
 #include "uSysUtils.h"
 #include "uTextFile.h"
-#include "uEscapeKey.h"
 #include "uWindowPosition.h"
 #include "uWindows.h"
 
@@ -314,6 +314,7 @@ void TFormTaraEditor::SetFileName(const QString &Name) {
 }
 
 void TFormTaraEditor::ClearEditor() {
+    FStatusPanel->clear(); // a note on the device's table goes with its file
     SetFileName(QString());
     SetMemoLines({});
     cbTables->setEnabled(false);
@@ -758,11 +759,21 @@ void TFormTaraEditor::actLoadFromKelmExecute() {
     if (!FFileName.isEmpty() || !Lanx1)
         return;
     AddEcho(ReadDeviceTableHint());
-    ReadDeviceTable(*Lanx1, TransferProgress([this](const QString &L) { AddEcho(L); }));
+    const TTableTransferResult Result =
+        ReadDeviceTable(*Lanx1, TransferProgress([this](const QString &L) { AddEcho(L); }));
     RefreshMain();
     if (!SaveDeviceTableFile())
         return;
     mTaraFileChange(); // what was read is not saved by the user yet
+    // The empty slots of a shorter table are written "NAN", so the table does
+    // not load and the grid stays empty: say how many points the device has.
+    // A read that failed has told the user already, and its count would not
+    // be the device's.
+    if (Result.Ok()) {
+        const int Count = DeviceTablePointCount(Lanx1->Table());
+        if (Count < TLanx1::TablePoints)
+            FStatusPanel->setText(QStringLiteral("В приборе %1 точек").arg(Count));
+    }
 }
 
 void TFormTaraEditor::actSaveToKelmExecute() {

@@ -638,3 +638,35 @@ TEST_F(TaraEditor, EscClosesTheOpenDropDownBeforeTheEditor) {
     QTest::keyClick(Form->mTaraFile, Qt::Key_Escape);
     EXPECT_FALSE(Form->isVisible());
 }
+
+// A table of fewer than 32 points in the device: its empty slots read as NaN,
+// the table does not load, and the status bar says how many points there are.
+TEST_F(TaraEditor, ReadingAShorterTableTellsHowManyPointsTheDeviceHas) {
+    std::vector<float> Levels, Volumes;
+    for (int i = 0; i < 32; ++i) {
+        Levels.push_back(Rig->Sim().FloatAt(TModel::rgTableLevels + 2 * i));
+        Volumes.push_back(Rig->Sim().FloatAt(TModel::rgTableVolumes + 2 * i));
+    }
+    for (int i = 10; i < 32; ++i) {
+        Rig->Sim().SetFloat(TModel::rgTableLevels + 2 * i, std::nanf(""));
+        Rig->Sim().SetFloat(TModel::rgTableVolumes + 2 * i, std::nanf(""));
+    }
+    Form->actLoadFromKelm->trigger();
+    EXPECT_EQ(Form->FileName(), TarTabl(QStringLiteral("ttFromLanx1.txt")));
+    EXPECT_FALSE(Form->TableLoaded());
+    EXPECT_EQ(Form->StatusPanel()->text(), QStringLiteral("В приборе 10 точек"));
+    EXPECT_TRUE(MessagesWith(QStringLiteral("Ошибка")).isEmpty());
+
+    // The note goes with the file; a whole table needs none.
+    Messages.Answer(mbNo);
+    Form->actCloseTaraFile->trigger();
+    EXPECT_TRUE(Form->StatusPanel()->text().isEmpty());
+    for (int i = 0; i < 32; ++i) {
+        Rig->Sim().SetFloat(TModel::rgTableLevels + 2 * i, Levels[static_cast<size_t>(i)]);
+        Rig->Sim().SetFloat(TModel::rgTableVolumes + 2 * i, Volumes[static_cast<size_t>(i)]);
+    }
+    Form->actLoadFromKelm->trigger();
+    EXPECT_TRUE(Form->TableLoaded());
+    EXPECT_EQ(PointRows(), 32);
+    EXPECT_TRUE(Form->StatusPanel()->text().isEmpty());
+}

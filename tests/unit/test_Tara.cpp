@@ -355,3 +355,14 @@ TEST_F(TTaraFixture, DeviceTableWritesNoExponent) {
     EXPECT_EQ(Lines[11], "NAN 5");
     EXPECT_FALSE(Load("ttFromLanx1", Lines));
 }
+
+TEST(DeviceTable, PointCountLeavesOutEmptySlots) {
+    std::array<TTaraPoint, 32> Points{};
+    EXPECT_EQ(DeviceTablePointCount(Points), 32);
+    for (size_t i = 10; i < Points.size(); ++i)
+        Points[i] = {std::nan(""), std::nan("")};
+    EXPECT_EQ(DeviceTablePointCount(Points), 10);
+    Points[3].Volume = std::nan(""); // half a point is no point
+    Points[4].Level = std::numeric_limits<double>::infinity();
+    EXPECT_EQ(DeviceTablePointCount(Points), 8);
+}

@@ -17,8 +17,40 @@ struct TDecimal {
 
 constexpr int kNoDecimalLimit = 100000;
 
-// Rounds Value half away from zero at whichever comes first: Precision
-// significant digits or Decimals digits after the decimal point.
+// Cuts Digits (the significant digits of 0.D1D2... x 10^Exponent) to its
+// first Keep digits, half away from zero: the digit after the cut decides. A
+// carry out of the first digit moves the value up one place; a Keep below zero
+// leaves nothing.
+void RoundDigits(std::string &Digits, int &Exponent, long Keep) {
+    if (Keep < 0) {
+        Digits.clear();
+        return;
+    }
+    if (static_cast<size_t>(Keep) >= Digits.size())
+        return;
+    const bool Up = Digits[static_cast<size_t>(Keep)] >= '5';
+    Digits.resize(static_cast<size_t>(Keep));
+    if (!Up)
+        return;
+    int i = static_cast<int>(Digits.size()) - 1;
+    while (i >= 0 && Digits[static_cast<size_t>(i)] == '9') {
+        Digits[static_cast<size_t>(i)] = '0';
+        --i;
+    }
+    if (i >= 0) {
+        ++Digits[static_cast<size_t>(i)];
+    } else {
+        // 99..9 rounded up: the value moved up one place and is a one.
+        Digits.assign(1, '1');
+        ++Exponent;
+    }
+}
+
+// Value as a decimal of Precision significant digits, then rounded to
+// Decimals digits after the decimal point, each step half away from zero.
+// The decimals are rounded on the decimal text, not on the binary value:
+// 0.15 is stored a little below 0.15, yet its text at 9 digits is 0.15 and
+// one decimal of it is 0.2, as the user reads the number.
 TDecimal ToDecimal(double Value, int Precision, int Decimals) {
     TDecimal D;
     D.Negative = std::signbit(Value);
@@ -27,35 +59,17 @@ TDecimal ToDecimal(double Value, int Precision, int Decimals) {
     // glibc prints the exact binary value, so 60 digits decide every tie.
     char Buffer[96];
     std::snprintf(Buffer, sizeof Buffer, "%.60e", std::fabs(Value));
-    std::string All;
+    std::string Kept;
     const char *P = Buffer;
     for (; *P && *P != 'e'; ++P)
         if (*P >= '0' && *P <= '9')
-            All.push_back(*P);
-    const int Exp10 = std::atoi(P + 1);
-    D.Exponent = Exp10 + 1;
+            Kept.push_back(*P);
+    D.Exponent = std::atoi(P + 1) + 1;
 
-    const long Keep = std::min<long>(Precision, static_cast<long>(D.Exponent) + Decimals);
-    if (Keep < 0) {
-        D.Negative = false;
-        D.Exponent = 0;
-        return D;
-    }
-    std::string Kept = All.substr(0, static_cast<size_t>(Keep));
-    if (static_cast<size_t>(Keep) < All.size() && All[static_cast<size_t>(Keep)] >= '5') {
-        int i = static_cast<int>(Kept.size()) - 1;
-        while (i >= 0 && Kept[static_cast<size_t>(i)] == '9') {
-            Kept[static_cast<size_t>(i)] = '0';
-            --i;
-        }
-        if (i >= 0) {
-            ++Kept[static_cast<size_t>(i)];
-        } else {
-            // 99..9 rounded up: the value moved up one place and is a one.
-            Kept.assign(1, '1');
-            ++D.Exponent;
-        }
-    }
+    RoundDigits(Kept, D.Exponent, Precision);
+    while (!Kept.empty() && Kept.back() == '0')
+        Kept.pop_back();
+    RoundDigits(Kept, D.Exponent, static_cast<long>(D.Exponent) + Decimals);
     while (!Kept.empty() && Kept.back() == '0')
         Kept.pop_back();
     if (Kept.empty()) {
@@ -123,11 +137,11 @@ QString Scientific(const TDecimal &D, int MinExpDigits, int MantissaDigits, bool
     return Text + ExponentText(D.Digits.empty() ? 0 : D.Exponent - 1, MinExpDigits, PlusSign);
 }
 
-QString General(double Value, int Precision, int Digits, const TFormatSettings &S) {
+QString General(double Value, int Precision, int Digits, const TFormatSettings &S, bool Exponent = true) {
     const TDecimal D = ToDecimal(Value, Precision, kNoDecimalLimit);
     if (D.Digits.empty())
         return QStringLiteral("0");
-    if (D.Exponent > Precision || D.Exponent < -4)
+    if (Exponent && (D.Exponent > Precision || D.Exponent < -4))
         return Scientific(D, Digits, -1, false, S);
     QString Text = D.Negative ? QStringLiteral("-") : QString();
     Text += IntegerPart(D, QChar());
@@ -269,6 +283,12 @@ QString FloatToStrF(double Value, TFloatFormat Format, int Precision, int Digits
 
 QString FloatToStr(double Value, const TFormatSettings &Settings) {
     return FloatToStrF(Value, TFloatFormat::ffGeneral, 15, 0, Settings);
+}
+
+QString FloatToStrNoExponent(double Value, int Precision, const TFormatSettings &Settings) {
+    if (!std::isfinite(Value))
+        return Special(Value);
+    return General(Value, std::clamp(Precision, 1, 18), 0, Settings, false);
 }
 
 QString FormatNumber(double Value, int Precision, int Digits, const TFormatSettings &Settings) {

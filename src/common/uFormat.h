@@ -30,10 +30,17 @@ enum class TFloatFormat { ffGeneral, ffExponent, ffFixed, ffNumber, ffCurrency }
 // The value rounded to Precision significant digits (half away from zero),
 // written in Format; Digits is the number of decimals for the fixed formats and
 // the minimum number of exponent digits for the general and exponent formats.
+// The fixed formats round those significant digits again to Digits decimals,
+// half away from zero: 0.15 with one decimal is "0,2", 1.005 with two "1,01".
 QString FloatToStrF(double Value, TFloatFormat Format, int Precision, int Digits,
                     const TFormatSettings &Settings);
 // The shortest general text with up to 15 significant digits.
 QString FloatToStr(double Value, const TFormatSettings &Settings);
+// The general format without its exponent: the Precision significant digits
+// written out with as many zeros as their place needs, trailing zeros of the
+// fraction dropped ("0,000001", "100000000000000000000"). For readers that
+// know no exponent.
+QString FloatToStrNoExponent(double Value, int Precision, const TFormatSettings &Settings);
 // Number format: Precision significant digits, Digits decimals, thousands separators.
 QString FormatNumber(double Value, int Precision, int Digits, const TFormatSettings &Settings);
 

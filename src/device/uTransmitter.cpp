@@ -447,7 +447,7 @@ void TTransmitter::SetPort(const QString &Port) {
 
 void TTransmitter::LoadSettings() {
     const TIniFile Ini(FIniFileName);
-    if (!SetSettings(ReadSettings(Ini, GetSettings())))
+    if (!SetSettings(ReadSettings(Ini)))
         throw ETransmitterError("the serial port refused the settings of " + FIniFileName.toStdString());
 }
 
@@ -457,10 +457,11 @@ void TTransmitter::SaveSettings() const {
 }
 
 void TTransmitter::ReadIni(const TIniFile &Ini) {
-    SetSettings(ReadSettings(Ini, GetSettings()));
+    SetSettings(ReadSettings(Ini));
 }
 
-TPortSettings TTransmitter::ReadSettings(const TIniFile &Ini, TPortSettings S) const {
+TPortSettings TTransmitter::ReadSettings(const TIniFile &Ini) const {
+    TPortSettings S;
     S.Port = Ini.ReadString(FName, QStringLiteral("Port"), S.Port);
     S.BaudRate = Ini.ReadString(FName, QStringLiteral("BaudRate"), S.BaudRate);
     S.Normalize();

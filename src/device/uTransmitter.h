@@ -113,11 +113,14 @@ public:
     void SetPort(const QString &Port);
 
     // Reads the settings file into the settings (an open port takes them);
-    // throws ETransmitterError when an open port refuses them.
+    // throws ETransmitterError when an open port refuses them. A key the file
+    // lacks takes its default, not the value in use: that may be a port of
+    // this run only (demo mode), which must not reach the file by way of a
+    // later SaveSettings.
     void LoadSettings();
     // Writes all settings to the settings file; throws EIniFileError.
     void SaveSettings() const;
-    void ReadIni(const TIniFile &IniFile);
+    void ReadIni(const TIniFile &IniFile); // as LoadSettings, from IniFile
     void WriteIni(TIniFile &IniFile) const;
 
     // Connects the port with the current settings. On failure tells the user
@@ -164,8 +167,8 @@ public:
     static bool IsCompleteReply(const QByteArray &Reply);
 
 private:
-    // The settings of Ini in section Name, S supplying what the file lacks.
-    TPortSettings ReadSettings(const TIniFile &Ini, TPortSettings S) const;
+    // The settings of Ini in section Name, defaults for what the file lacks.
+    TPortSettings ReadSettings(const TIniFile &Ini) const;
     bool OpenPort(const TPortSettings &S, const QString &Name, QString &Reason);
     void MarkLost(const QString &Port);
     bool TryReopen(const TPortSettings &S);

@@ -3,6 +3,7 @@
 #include "uFormat.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -189,11 +190,19 @@ QStringList DeviceTableLines(std::span<const TTaraPoint, 32> Points) {
     TFormatSettings Comma;
     Comma.DecimalSeparator = u',';
     Comma.ThousandSeparator = QChar();
-    const auto Text = [&Comma](double V) { return FloatToStrF(V, TFloatFormat::ffGeneral, 9, 0, Comma); };
+    // Nine digits give every single back; no exponent, which the point reader
+    // would take for a second number ("1E-6" is 1 and -6).
+    const auto Text = [&Comma](double V) { return FloatToStrNoExponent(V, 9, Comma); };
     QStringList Lines{kStars, kFormat, kLayout, QStringLiteral("* Уровень -> Объем             "), kStars,
                       QStringLiteral("ttFromLanx1=32")};
     for (const TTaraPoint &P : Points)
         Lines << Text(P.Level) + u' ' + Text(P.Volume);
     Lines << QString();
     return Lines;
+}
+
+int DeviceTablePointCount(std::span<const TTaraPoint, 32> Points) {
+    return static_cast<int>(std::count_if(Points.begin(), Points.end(), [](const TTaraPoint &P) {
+        return std::isfinite(P.Level) && std::isfinite(P.Volume);
+    }));
 }

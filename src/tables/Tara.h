@@ -56,6 +56,14 @@ QStringList TypicalTableLines();
 
 // The file written after the table was read from the device: the table
 // "ttFromLanx1" with its 32 points, each "level volume" in the general format
-// with 9 significant digits and the decimal comma. A point not received (NaN)
-// writes "NAN", which does not parse, so the table then fails to load.
+// with 9 significant digits and the decimal comma, but never with an exponent:
+// a very small or very large value is written out in full (1e-6 as
+// "0,000001"), so that each reads back as the same single. A point not
+// received (NaN) writes "NAN", which does not parse, so the table then fails
+// to load.
 QStringList DeviceTableLines(std::span<const TTaraPoint, 32> Points);
+
+// The points of a table read from the device that hold a level and a volume.
+// A table of fewer than 32 points leaves the device's other slots empty, and
+// they read as NaN.
+int DeviceTablePointCount(std::span<const TTaraPoint, 32> Points);

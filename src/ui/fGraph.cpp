@@ -7,6 +7,7 @@
 #include "rGraph.h"
 #include "uBDE.h"
 #include "uDataCtrl.h"
+#include "uEscapeKey.h"
 #include "uGraphAxes.h"
 #include "uGraphData.h"
 #include "uIniFile.h"
@@ -343,7 +344,12 @@ void TFormGraph::SyncScrollBar() {
         double First = 0, Last = 0;
         if (DataSpan(First, Last) && Last > First) {
             const double S = Last - First;
-            const double P = 100.0 - std::nearbyint((Last - FChart->xAxis->range().upper) * 100.0 / S);
+            const QCPRange R = FChart->xAxis->range();
+            // A window that starts at the earliest point is the start position,
+            // whatever its width (see ScrollBarChange).
+            const double P = R.lower <= First && R.upper < Last
+                                 ? 0.0
+                                 : 100.0 - std::nearbyint((Last - R.upper) * 100.0 / S);
             FScrollBar->setValue(static_cast<int>(std::clamp(P, 0.0, 100.0)));
         }
     }
@@ -358,9 +364,16 @@ void TFormGraph::ScrollBarChange(int Position) {
         return;
     const double S = Last - First;
     const double W = FChart->xAxis->range().size();
-    const double Max = Last - S * (100 - Position) / 100.0;
     FXAuto = false;
-    FChart->xAxis->setRange(Max - W, Max);
+    if (Position <= 0) {
+        // The start shows the first readings: the window begins at the
+        // earliest point (the formula below would end it there, leaving the
+        // window empty but for that point).
+        FChart->xAxis->setRange(First, First + W);
+    } else {
+        const double Max = Last - S * (100 - Position) / 100.0;
+        FChart->xAxis->setRange(Max - W, Max);
+    }
     ShowAxisStatus();
     Replot();
 }
@@ -654,8 +667,7 @@ bool TFormGraph::HandleKey(QKeyEvent *Event) {
         actZoomMinus->trigger();
         return true;
     case Qt::Key_Escape:
-        close();
-        return true;
+        return CloseOnEscape(this, Event);
     case Qt::Key_F:
         if (!(Event->modifiers() & Qt::ControlModifier))
             return false;

@@ -3,6 +3,7 @@
 #include "IOVisual.h"
 #include "VHistogram.h"
 #include "uColor.h"
+#include "uEscapeKey.h"
 #include "uIniFile.h"
 #include "uLanx1Instance.h"
 #include "uWindowPosition.h"
@@ -233,10 +234,8 @@ void TFormLanx1::showEvent(QShowEvent *Event) {
 }
 
 void TFormLanx1::keyPressEvent(QKeyEvent *Event) {
-    if (Event->key() == Qt::Key_Escape && Event->modifiers() == Qt::NoModifier) {
-        close();
+    if (CloseOnEscape(this, Event))
         return;
-    }
     QWidget::keyPressEvent(Event);
 }
 

@@ -2,6 +2,7 @@
 
 #include "fInputDescriptionOfDouble.h"
 #include "fMain.h"
+#include "uEscapeKey.h"
 #include "uFormat.h"
 #include "uIniFile.h"
 #include "uLanx1Instance.h"
@@ -362,10 +363,8 @@ void TFormLanx1Par::showEvent(QShowEvent *Event) {
 }
 
 void TFormLanx1Par::keyPressEvent(QKeyEvent *Event) {
-    if (Event->key() == Qt::Key_Escape && Event->modifiers() == Qt::NoModifier) {
-        close();
+    if (CloseOnEscape(this, Event))
         return;
-    }
     QWidget::keyPressEvent(Event);
 }
 

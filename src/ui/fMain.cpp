@@ -4,6 +4,7 @@
 #include "fProgressBar.h"
 #include "fSelectCMD.h"
 #include "fTransmitterSetup.h"
+#include "uEscapeKey.h"
 #include "uFormat.h"
 #include "uGuiSync.h"
 #include "uLanx1Instance.h"
@@ -659,10 +660,8 @@ void TFormMain::actCloseExecute() {
 // ---- keyboard and closing
 
 void TFormMain::keyPressEvent(QKeyEvent *Event) {
-    if (Event->key() == Qt::Key_Escape && Event->modifiers() == Qt::NoModifier) {
-        close();
+    if (CloseOnEscape(this, Event))
         return;
-    }
     QMainWindow::keyPressEvent(Event);
 }
 

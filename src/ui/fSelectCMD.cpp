@@ -1,5 +1,6 @@
 #include "fSelectCMD.h"
 
+#include "uEscapeKey.h"
 #include "uIniFile.h"
 #include "uLanx1Instance.h"
 #include "uWindowPosition.h"
@@ -73,10 +74,8 @@ void TFormSelectCMD::SelectAll(bool Checked) {
 }
 
 void TFormSelectCMD::keyPressEvent(QKeyEvent *Event) {
-    if (Event->key() == Qt::Key_Escape && Event->modifiers() == Qt::NoModifier) {
-        close();
+    if (CloseOnEscape(this, Event))
         return;
-    }
     QWidget::keyPressEvent(Event);
 }
 

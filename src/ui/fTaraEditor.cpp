@@ -3,6 +3,7 @@
 #include "EditNum.h"
 #include "fMain.h"
 #include "fProgressBar.h"
+#include "uEscapeKey.h"
 #include "uFormat.h"
 #include "uLanx1Commands.h"
 #include "uLanx1Instance.h"
@@ -19,11 +20,11 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLoggingCategory>
 #include <QMenuBar>
 #include <QPlainTextEdit>
-#include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTableWidget>
@@ -105,7 +106,6 @@ TFormTaraEditor::TFormTaraEditor(QWidget *Parent) : QMainWindow(Parent) {
     FStatusPanel = new QLabel(this);
     FStatusPanel->setObjectName(QStringLiteral("StatusPanel0"));
     statusBar()->addWidget(FStatusPanel, 1);
-    new QShortcut(QKeySequence(Qt::Key_Escape), this, this, &QWidget::close);
 
     try {
         LoadWindowPosition(this);
@@ -314,6 +314,7 @@ void TFormTaraEditor::SetFileName(const QString &Name) {
 }
 
 void TFormTaraEditor::ClearEditor() {
+    FStatusPanel->clear(); // a note on the device's table goes with its file
     SetFileName(QString());
     SetMemoLines({});
     cbTables->setEnabled(false);
@@ -396,6 +397,11 @@ bool TFormTaraEditor::TableListChanged() const {
     } catch (...) {
         return true;
     }
+}
+
+void TFormTaraEditor::keyPressEvent(QKeyEvent *Event) {
+    if (!CloseOnEscape(this, Event))
+        QMainWindow::keyPressEvent(Event);
 }
 
 void TFormTaraEditor::closeEvent(QCloseEvent *Event) {
@@ -753,11 +759,21 @@ void TFormTaraEditor::actLoadFromKelmExecute() {
     if (!FFileName.isEmpty() || !Lanx1)
         return;
     AddEcho(ReadDeviceTableHint());
-    ReadDeviceTable(*Lanx1, TransferProgress([this](const QString &L) { AddEcho(L); }));
+    const TTableTransferResult Result =
+        ReadDeviceTable(*Lanx1, TransferProgress([this](const QString &L) { AddEcho(L); }));
     RefreshMain();
     if (!SaveDeviceTableFile())
         return;
     mTaraFileChange(); // what was read is not saved by the user yet
+    // The empty slots of a shorter table are written "NAN", so the table does
+    // not load and the grid stays empty: say how many points the device has.
+    // A read that failed has told the user already, and its count would not
+    // be the device's.
+    if (Result.Ok()) {
+        const int Count = DeviceTablePointCount(Lanx1->Table());
+        if (Count < TLanx1::TablePoints)
+            FStatusPanel->setText(QStringLiteral("В приборе %1 точек").arg(Count));
+    }
 }
 
 void TFormTaraEditor::actSaveToKelmExecute() {

@@ -13,6 +13,7 @@ class QAction;
 class QCPGraph;
 class QComboBox;
 class QCustomPlot;
+class QKeyEvent;
 class QLabel;
 class QMouseEvent;
 class QPlainTextEdit;
@@ -98,6 +99,7 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent *Event) override;
+    void keyPressEvent(QKeyEvent *Event) override;
 
 private:
     enum class TCreateKind { Empty, Typical };

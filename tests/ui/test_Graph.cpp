@@ -14,6 +14,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPaintEngine>
 #include <QPrintPreviewDialog>
@@ -24,6 +25,7 @@
 #include <qcustomplot.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -245,12 +247,54 @@ TEST_F(GraphTest, StepIndexOutOfRangeAppliesOneDay) {
     TFormGraph F;
     F.Open(QStringLiteral("aLevel"), &Level, QStringLiteral("График"), At(2026, 3, 1, 0, 0, 1), At(2026, 3, 4, 0));
     F.ScrollBar()->setValue(0);
-    EXPECT_NEAR(F.Chart()->xAxis->range().upper, KeyFromDateTime(At(2026, 3, 1, 0, 1)), 1e-3);
-    EXPECT_EQ(F.StatusText(1), QStringLiteral("c 28.02.2026 23:46:00 по 01.03.2026 00:01:00"));
+    EXPECT_NEAR(F.Chart()->xAxis->range().lower, KeyFromDateTime(At(2026, 3, 1, 0, 1)), 1e-3);
+    EXPECT_EQ(F.StatusText(1), QStringLiteral("c 01.03.2026 00:01:00 по 01.03.2026 00:16:00"));
     EXPECT_EQ(F.StatusText(2), QStringLiteral("100,0мм"));
     F.Action(QStringLiteral("actUndoZoom"))->trigger();
     EXPECT_FALSE(F.ScrollBar()->isEnabled());
     EXPECT_FALSE(F.Action(QStringLiteral("actSet15Min"))->isChecked());
+}
+
+// Home shows the first readings (the window starts at the earliest point),
+// End the last ones; the scroll bar follows.
+TEST_F(GraphTest, HomeShowsTheBeginningAndEndTheEndOfTheData) {
+    WriteMinutes(At(2026, 3, 1, 1, 0), 120);
+    TIniFile(JoinPath(ProgramDir(), QStringLiteral("INI/fGraph.ini")))
+        .WriteInteger(QStringLiteral("Parameters"), QStringLiteral("dtStepIndex"), 2); // 15 minutes
+    TFormGraph F;
+    F.Open(QStringLiteral("aLevel"), &Level, QStringLiteral("График"), At(2026, 3, 1, 0, 0, 1), At(2026, 3, 2, 0));
+    F.show();
+    const std::vector<double> K = Keys(F);
+    ASSERT_EQ(K.size(), 120u);
+    const auto PointsShown = [&F, &K] {
+        const QCPRange X = F.Chart()->xAxis->range();
+        // Keys are seconds held in a double: a millisecond of slack at the edges.
+        return std::count_if(K.begin(), K.end(),
+                             [&X](double Key) { return Key >= X.lower - 1e-3 && Key <= X.upper + 1e-3; });
+    };
+    const auto Press = [&F](Qt::Key Key) {
+        QKeyEvent Event(QEvent::KeyPress, Key, Qt::NoModifier);
+        QApplication::sendEvent(F.Chart(), &Event);
+    };
+
+    Press(Qt::Key_Home);
+    EXPECT_DOUBLE_EQ(F.Chart()->xAxis->range().lower, K.front());
+    EXPECT_NEAR(F.Chart()->xAxis->range().size(), 900, 1e-3);
+    EXPECT_EQ(PointsShown(), 16); // 01:00 to 01:15
+    EXPECT_EQ(F.ScrollBar()->value(), 0);
+    EXPECT_EQ(F.StatusText(1), QStringLiteral("c 01.03.2026 01:00:00 по 01.03.2026 01:15:00"));
+
+    Press(Qt::Key_End);
+    EXPECT_DOUBLE_EQ(F.Chart()->xAxis->range().upper, K.back());
+    EXPECT_EQ(PointsShown(), 16); // 02:44 to 02:59
+    EXPECT_EQ(F.ScrollBar()->value(), 100);
+
+    // Home again from the end, and twice in a row: the same window.
+    Press(Qt::Key_Home);
+    Press(Qt::Key_Home);
+    EXPECT_DOUBLE_EQ(F.Chart()->xAxis->range().lower, K.front());
+    EXPECT_EQ(PointsShown(), 16);
+    EXPECT_EQ(F.ScrollBar()->value(), 0);
 }
 
 TEST_F(GraphTest, YRangeChangeRefusesZeroAndMoreThanTheSpan) {

@@ -425,6 +425,31 @@ TEST_F(MainWindow, SerialSettingsSequence) {
     EXPECT_TRUE(FromWin1251(ReadAll(Ini)).contains("Port=" + Bad));
 }
 
+// Demo mode ("--simulator") with a settings file that names no port: the
+// simulator's port stays in use and out of the file, dialog cancelled or not.
+TEST_F(MainWindow, PortOfThisRunNeverReachesASettingsFileWithoutPort) {
+    const QString Ini = Rig->Folder().File(QStringLiteral("INI/ComPort.ini"));
+    WriteAll(Ini, "[Transmitter]\r\nBaudRate=19200\r\n");
+    TTransmitter &T = *Rig->Engine().Transmitter;
+    ASSERT_EQ(T.GetPort(), Rig->Sim().PortName()); // as the engine starts in demo mode
+    Create();
+    Form->SetPortOverride(Rig->Sim().PortName());
+    for (int Round = 0; Round < 2; ++Round) {
+        SCOPED_TRACE(Round);
+        auto Cancel = OnNextModal([](QWidget *Dialog) { static_cast<QDialog *>(Dialog)->reject(); });
+        Form->actTransmitterChange->trigger();
+        const QString Text = FromWin1251(ReadAll(Ini));
+        EXPECT_FALSE(Text.contains(Rig->Sim().PortName())) << Text.toStdString();
+        EXPECT_FALSE(Text.contains(QStringLiteral("/dev/pts/"))) << Text.toStdString();
+        EXPECT_EQ(TIniFile(Ini).ReadString(QStringLiteral("Transmitter"), QStringLiteral("Port"), QStringLiteral("COM1")),
+                  QStringLiteral("COM1"));
+        EXPECT_TRUE(Text.contains(QStringLiteral("BaudRate=19200")));
+        EXPECT_EQ(T.GetPort(), Rig->Sim().PortName());
+        EXPECT_TRUE(T.IsOpen());
+        EXPECT_TRUE(Messages.Messages().isEmpty());
+    }
+}
+
 TEST_F(MainWindow, PollingPeriodDialog) {
     Create();
     const QString Ini = Rig->Folder().File(QStringLiteral("INI/Timer.ini"));

@@ -16,17 +16,21 @@
 #include "uWin1251.h"
 #include "uWindows.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QRegularExpression>
 #include <QTableWidget>
+#include <QTest>
 #include <QTextBlock>
 #include <cmath>
 #include <gtest/gtest.h>
@@ -590,4 +594,79 @@ TEST_F(TaraEditor, MainWindowOpensOneEditor) {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(FormTaraEditor, nullptr);
     WindowHooks() = TWindowHooks();
+}
+
+
+// Esc closes the innermost thing open: the table list's drop-down first, the
+// editor only when nothing is open over it.
+TEST_F(TaraEditor, EscClosesTheOpenDropDownBeforeTheEditor) {
+    Form->activateWindow();
+    ASSERT_TRUE(WaitFor([this] { return QGuiApplication::focusWindow() == Form->windowHandle(); }));
+    Form->cbTables->setFocus();
+    Form->cbTables->showPopup();
+    QAbstractItemView *List = Form->cbTables->view();
+    ASSERT_TRUE(List->isVisible());
+    ASSERT_NE(QApplication::activePopupWidget(), nullptr);
+
+    // The open list has the keyboard.
+    QTest::keyClick(List, Qt::Key_Escape);
+    EXPECT_TRUE(WaitFor([List] { return !List->isVisible(); }));
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+    ASSERT_FALSE(Form.isNull());
+    EXPECT_TRUE(Form->isVisible());
+
+    // A menu closes first as well.
+    QMenu *Work = Form->menuBar()->actions().constFirst()->menu();
+    ASSERT_NE(Work, nullptr);
+    Work->popup(Form->mapToGlobal(QPoint(10, 10)));
+    ASSERT_TRUE(WaitFor([Work] { return Work->isVisible(); }));
+    QTest::keyClick(Work, Qt::Key_Escape);
+    EXPECT_TRUE(WaitFor([Work] { return !Work->isVisible(); }));
+    EXPECT_TRUE(Form->isVisible());
+
+    // Nothing open any more: Esc closes the editor.
+    QTest::keyClick(Form->cbTables, Qt::Key_Escape);
+    EXPECT_FALSE(Form->isVisible());
+    // The editor frees itself once closed.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(Form.isNull());
+
+    // Also from the text field, which leaves Esc to the window.
+    Form = new TFormTaraEditor;
+    Form->show();
+    Form->mTaraFile->setFocus();
+    QTest::keyClick(Form->mTaraFile, Qt::Key_Escape);
+    EXPECT_FALSE(Form->isVisible());
+}
+
+// A table of fewer than 32 points in the device: its empty slots read as NaN,
+// the table does not load, and the status bar says how many points there are.
+TEST_F(TaraEditor, ReadingAShorterTableTellsHowManyPointsTheDeviceHas) {
+    std::vector<float> Levels, Volumes;
+    for (int i = 0; i < 32; ++i) {
+        Levels.push_back(Rig->Sim().FloatAt(TModel::rgTableLevels + 2 * i));
+        Volumes.push_back(Rig->Sim().FloatAt(TModel::rgTableVolumes + 2 * i));
+    }
+    for (int i = 10; i < 32; ++i) {
+        Rig->Sim().SetFloat(TModel::rgTableLevels + 2 * i, std::nanf(""));
+        Rig->Sim().SetFloat(TModel::rgTableVolumes + 2 * i, std::nanf(""));
+    }
+    Form->actLoadFromKelm->trigger();
+    EXPECT_EQ(Form->FileName(), TarTabl(QStringLiteral("ttFromLanx1.txt")));
+    EXPECT_FALSE(Form->TableLoaded());
+    EXPECT_EQ(Form->StatusPanel()->text(), QStringLiteral("В приборе 10 точек"));
+    EXPECT_TRUE(MessagesWith(QStringLiteral("Ошибка")).isEmpty());
+
+    // The note goes with the file; a whole table needs none.
+    Messages.Answer(mbNo);
+    Form->actCloseTaraFile->trigger();
+    EXPECT_TRUE(Form->StatusPanel()->text().isEmpty());
+    for (int i = 0; i < 32; ++i) {
+        Rig->Sim().SetFloat(TModel::rgTableLevels + 2 * i, Levels[static_cast<size_t>(i)]);
+        Rig->Sim().SetFloat(TModel::rgTableVolumes + 2 * i, Volumes[static_cast<size_t>(i)]);
+    }
+    Form->actLoadFromKelm->trigger();
+    EXPECT_TRUE(Form->TableLoaded());
+    EXPECT_EQ(PointRows(), 32);
+    EXPECT_TRUE(Form->StatusPanel()->text().isEmpty());
 }

@@ -20,6 +20,45 @@ TEST(NumberFormat, RoundsToPrecisionThenShowsDigits) {
     EXPECT_EQ(FormatNumber(999.96, 9, 1, Ru()), QString("1") + QChar(0xA0) + "000,0");
 }
 
+// A decimal tie of the text the user sees rounds away from zero, though the
+// binary value lies just below it (0.15 is 0.1499999999999999944...).
+struct TDecimalTie {
+    double Value;
+    int Precision;
+    int Digits;
+    const char *Text;
+};
+
+class DecimalTies : public ::testing::TestWithParam<TDecimalTie> {};
+
+TEST_P(DecimalTies, RoundHalfAwayFromZeroOnTheDecimalText) {
+    const TDecimalTie &Row = GetParam();
+    EXPECT_EQ(FormatNumber(Row.Value, Row.Precision, Row.Digits, Ru()), QString::fromUtf8(Row.Text));
+    EXPECT_EQ(FloatToStrF(Row.Value, TFloatFormat::ffFixed, Row.Precision, Row.Digits, Ru()),
+              QString::fromUtf8(Row.Text).remove(QChar(0xA0)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    NumberFormat, DecimalTies,
+    ::testing::Values(TDecimalTie{0.15, 9, 1, "0,2"}, TDecimalTie{1.005, 9, 2, "1,01"},
+                      TDecimalTie{2.675, 9, 2, "2,68"}, TDecimalTie{0.045, 15, 2, "0,05"},
+                      TDecimalTie{1.45, 15, 1, "1,5"},
+                      // negative ties
+                      TDecimalTie{-0.15, 9, 1, "-0,2"}, TDecimalTie{-1.005, 9, 2, "-1,01"},
+                      TDecimalTie{-0.95, 9, 1, "-1,0"}, TDecimalTie{-9.995, 9, 2, "-10,00"},
+                      // the carry adds a digit
+                      TDecimalTie{9.995, 9, 2, "10,00"}, TDecimalTie{0.95, 9, 1, "1,0"},
+                      TDecimalTie{0.995, 9, 2, "1,00"}, TDecimalTie{99999.95, 9, 1, "100\u00A0000,0"}));
+
+// The significant digits come first: at 17 digits 0.15 is 0.14999999999999999,
+// no tie any more.
+TEST(NumberFormat, PrecisionRoundsBeforeTheDecimals) {
+    EXPECT_EQ(FormatNumber(0.15, 15, 1, Ru()), "0,2");
+    EXPECT_EQ(FormatNumber(0.15, 17, 1, Ru()), "0,1");
+    EXPECT_EQ(FormatNumber(0.1449, 9, 1, Ru()), "0,1");
+    EXPECT_EQ(FormatNumber(-0.004, 9, 2, Ru()), "0,00");
+}
+
 TEST(NumberFormat, ScientificWhenIntegerPartExceedsPrecision) {
     EXPECT_EQ(FloatToStrF(1234567.0, TFloatFormat::ffFixed, 3, 2, Ru()), "1,23E6");
     EXPECT_EQ(FloatToStrF(123.0, TFloatFormat::ffFixed, 3, 2, Ru()), "123,00");
@@ -35,6 +74,16 @@ TEST(GeneralFormat, ShortestText) {
     EXPECT_EQ(FloatToStr(-2.5, Ru()), "-2,5");
     EXPECT_EQ(FloatToStr(0.0, Ru()), "0");
     EXPECT_EQ(FloatToStr(std::nan(""), Ru()), "NAN");
+}
+
+TEST(GeneralFormat, WithoutExponentWritesTheDigitsOut) {
+    EXPECT_EQ(FloatToStrNoExponent(0.000001, 9, Ru()), "0,000001");
+    EXPECT_EQ(FloatToStrNoExponent(-1.25e-7, 9, Ru()), "-0,000000125");
+    EXPECT_EQ(FloatToStrNoExponent(1e20, 9, Ru()), "100000000000000000000");
+    EXPECT_EQ(FloatToStrNoExponent(1234567891234.0, 9, Ru()), "1234567890000");
+    EXPECT_EQ(FloatToStrNoExponent(3.2f, 9, Ru()), "3,20000005");
+    EXPECT_EQ(FloatToStrNoExponent(-0.0, 9, Ru()), "0");
+    EXPECT_EQ(FloatToStrNoExponent(std::nan(""), 9, Ru()), "NAN");
 }
 
 TEST(ExponentAndCurrency, Layouts) {

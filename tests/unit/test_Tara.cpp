@@ -8,6 +8,7 @@
 #include <array>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <limits>
 
 namespace {
 
@@ -305,4 +306,63 @@ TEST_F(TTaraFixture, DeviceTableRoundTrip) {
     Lines = DeviceTableLines(Points);
     EXPECT_EQ(Lines[26].section(u' ', 1), "NAN");
     EXPECT_FALSE(Load("ttFromLanx1", Lines));
+}
+
+// The point reader knows no exponent: "1,4E-45" would be the level 1,4 and
+// the volume -45. Extreme singles (an uninitialised slot of the device, a
+// value near the limit of the type) are written out in full and come back.
+TEST_F(TTaraFixture, DeviceTableWritesNoExponent) {
+    const float Tiny = std::numeric_limits<float>::denorm_min(); // 1.4e-45
+    const float Huge = std::numeric_limits<float>::max();
+    std::array<TTaraPoint, 32> Points{};
+    for (size_t i = 0; i < Points.size(); ++i)
+        Points[i] = {static_cast<double>(i), static_cast<double>(i)};
+    Points[0] = {Tiny, 1e-6f};
+    Points[1] = {3.4e38f, -0.0f};
+    Points[2] = {Huge, 1e9f};
+    Points[3] = {-1e-6f, -3.4e38f};
+    Points[4] = {0.00001f, 123456789.0f};
+    const QString Zeros30(30, u'0');
+    QStringList Lines = DeviceTableLines(Points);
+    EXPECT_EQ(Lines[6], "0," + QString(44, u'0') + "140129846 0,000000999999997");
+    EXPECT_EQ(Lines[7], "339999995" + Zeros30 + " 0");
+    EXPECT_EQ(Lines[8], "340282347" + Zeros30 + " 1000000000");
+    EXPECT_EQ(Lines[9], "-0,000000999999997 -339999995" + Zeros30);
+    EXPECT_EQ(Lines[10], "0,00000999999975 123456792");
+    for (const QString &Line : Lines.mid(6))
+        EXPECT_FALSE(Line.contains(u'E', Qt::CaseInsensitive)) << Line.toStdString();
+
+    ASSERT_TRUE(Load("ttFromLanx1", Lines));
+    ASSERT_EQ(Tara.Table.size(), 32u);
+    for (size_t i = 0; i < Points.size(); ++i) {
+        EXPECT_EQ(static_cast<float>(Tara.Table[i].Level), static_cast<float>(Points[i].Level)) << i;
+        EXPECT_EQ(static_cast<float>(Tara.Table[i].Volume), static_cast<float>(Points[i].Volume)) << i;
+    }
+    EXPECT_EQ(static_cast<float>(Tara.Table[0].Level), Tiny) << "not flushed to zero";
+
+    // The long runs are single numbers to the scanner.
+    qsizetype Pos = 0;
+    double V = 0;
+    ASSERT_TRUE(ScanNumber(Lines[6], Pos, V));
+    EXPECT_EQ(static_cast<float>(V), Tiny);
+    EXPECT_EQ(Pos, 2 + 44 + 9);
+    ASSERT_TRUE(ScanNumber(Lines[6], Pos, V));
+    EXPECT_EQ(static_cast<float>(V), 1e-6f);
+    EXPECT_FALSE(ScanNumber(Lines[6], Pos, V));
+
+    Points[5].Level = std::nan("");
+    Lines = DeviceTableLines(Points);
+    EXPECT_EQ(Lines[11], "NAN 5");
+    EXPECT_FALSE(Load("ttFromLanx1", Lines));
+}
+
+TEST(DeviceTable, PointCountLeavesOutEmptySlots) {
+    std::array<TTaraPoint, 32> Points{};
+    EXPECT_EQ(DeviceTablePointCount(Points), 32);
+    for (size_t i = 10; i < Points.size(); ++i)
+        Points[i] = {std::nan(""), std::nan("")};
+    EXPECT_EQ(DeviceTablePointCount(Points), 10);
+    Points[3].Volume = std::nan(""); // half a point is no point
+    Points[4].Level = std::numeric_limits<double>::infinity();
+    EXPECT_EQ(DeviceTablePointCount(Points), 8);
 }

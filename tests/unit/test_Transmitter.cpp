@@ -111,6 +111,28 @@ TEST(TransmitterSettings, MissingFileGivesDefaults) {
     EXPECT_FALSE(Port.IsOpen());
 }
 
+// What the file lacks takes its default, not the value in use: a port given
+// for this run only (demo mode) must not pass for the file's.
+TEST(TransmitterSettings, MissingKeysTakeDefaultsNotTheSettingsInUse) {
+    TTestFolder Folder;
+    WriteAll(Folder.File("INI/ComPort.ini"), "[Transmitter]\r\nDataBits=7\r\n");
+    TTransmitter Port;
+    TPortSettings InUse;
+    InUse.Port = "/dev/pts/77";
+    InUse.BaudRate = "19200";
+    InUse.ReadInterval = 20;
+    ASSERT_TRUE(Port.SetSettings(InUse));
+    Port.LoadSettings();
+    TPortSettings Expected;
+    Expected.DataBits = "7";
+    EXPECT_EQ(Port.GetSettings(), Expected);
+    EXPECT_EQ(Port.GetPort(), "COM1");
+
+    Port.SetPort("/dev/pts/77");
+    Port.ReadIni(TIniFile(Folder.File("INI/ComPort.ini")));
+    EXPECT_EQ(Port.GetSettings(), Expected);
+}
+
 TEST(TransmitterSettings, CustomBaudRateRoundTrip) {
     TTestFolder Folder;
     WriteAll(Folder.File("INI/ComPort.ini"), "[Transmitter]\r\nPort=/dev/ttyUSB0\r\nBaudRate=custom\r\n"

@@ -16,20 +16,17 @@
 #include "uWindows.h"
 
 #include <QAction>
-#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QLoggingCategory>
-#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QStatusBar>
 #include <QTextBlock>
 #include <QPointer>
 #include <QTextCursor>
-#include <QStyle>
-#include <QToolBar>
 #include <mutex>
 
 Q_LOGGING_CATEGORY(lcMain, "lanx1.main")
@@ -42,16 +39,6 @@ std::atomic<int> AnswerCount{0};
 namespace {
 
 const QString kAttention = QStringLiteral("Внимание");
-
-// Adds Items to a menu or tool bar, a null item standing for a separator.
-template <class TTarget>
-void Fill(TTarget *Target, std::initializer_list<QAction *> Items) {
-    for (QAction *Item : Items)
-        if (Item)
-            Target->addAction(Item);
-        else
-            Target->addSeparator();
-}
 
 // The frame as it went over the wire, in the echo's radix.
 QString FrameText(const QByteArray &Frame, int Radix) {
@@ -106,218 +93,6 @@ TFormMain::~TFormMain() {
     AttachObserver(false);
     if (FormMain == this)
         FormMain = nullptr;
-}
-
-// ---- construction
-
-QAction *TFormMain::MakeAction(const char *Name, const QString &Caption, const QString &Hint) {
-    auto *Action = new QAction(Caption, this);
-    Action->setObjectName(QString::fromLatin1(Name));
-    Action->setStatusTip(Hint);
-    Action->setToolTip(Hint.isEmpty() ? Caption : Hint);
-    return Action;
-}
-
-void TFormMain::CreateActions() {
-    // Caption, then the hint: shown as tool tip and status text, written to the
-    // echo by the device commands and the tail of their failure message.
-#define ACTION(Name, Caption, HintText)                                                                               \
-    Name = MakeAction(#Name, QStringLiteral(Caption), QStringLiteral(HintText));                                     \
-    connect(Name, &QAction::triggered, this, &TFormMain::Name##Execute)
-#define ACTION1(Name, Caption) ACTION(Name, Caption, Caption)
-
-    ACTION(actOprosStart, "Начать опрос", "Начать опрос прибора");
-    ACTION(actOprosStop, "Остановить опрос", "Остановить опрос прибора");
-    ACTION(actTimerParametersChange, "Период опроса", "Изменить период опроса прибора");
-    ACTION(actTransmitterChange, "СОМ-порт", "Изменить параметры СОМ-порта");
-    ACTION1(act10, "Dec");
-    ACTION(act16, "Hex", "Шестнадцатиричная");
-    ACTION1(actSelectCmdShow, "Команды ЛАНКС1хх");
-    ACTION1(actLanx1Show, "Показания ЛАНКС1хх");
-    ACTION1(actLanx1ParShow, "Параметры ЛАНКС1хх");
-    ACTION1(actTurning20mAShow, "Подстройка токового сигнала 20mA");
-    ACTION1(actTurning4mAShow, "Подстройка токового сигнала 4mA");
-    ACTION1(actTaraEditor, "Редактор тарировочной таблицы");
-    ACTION(actGraphLevel, "Уровень", "График уровня");
-    ACTION(actGraphVolume, "Объем", "График объема");
-    ACTION(actClose, "Выход", "Выход из программы");
-
-    ACTION(actSystemAddressChange, "Системный адрес", "Изменить системный адрес");
-    ACTION(actSystemAddressWrite, "Записать системный адрес", "Записать системный адрес в прибор");
-    ACTION(actPlantNumberChange, "Заводской номер", "Изменить заводской номер");
-    ACTION(actPlantNumberRead, "Считать заводской номер", "Считать заводской номер из прибора");
-    ACTION(actPlantNumberWrite, "Записать заводской номер", "Записать заводской номер в прибор");
-    ACTION1(actModificationRead, "Считать исполнение прибора");
-    ACTION(actKKalmanChange, "Ку - Коэффициент усреднения", "Изменить коэффициент сглаживания");
-    ACTION(actKKalmanRead, "Считать Ку - коэффициент усреднения", "Считать Ку - коэффициент усреднения из прибора");
-    ACTION(actKKalmanWrite, "Записать Ку - коэффициент усреднения", "Записать Ку - коэффициент усреднения в прибор");
-    ACTION(actModeCurrentOutput1, "4... 20 mA", "4... 20 mA - Режим работы токового выхода");
-    ACTION(actModeCurrentOutput2, "0...20 mA", "0...20 mA - Режим работы токового выхода");
-    ACTION1(actModeCurrentOutputWrite, "Записать режим работы токового выхода");
-    ACTION1(actModeCurrentOutputRead, "Считать режим работы токового выхода");
-    ACTION1(actControlRegisterRead, "Считать регистр управления");
-    ACTION1(actControlRegisterWrite, "Записать регистр управления");
-    ACTION1(actReadAll, "Считать все показания");
-    ACTION1(actLevelRead, "Считать уровень");
-    ACTION1(actVolumeRead, "Считать объем");
-    ACTION1(actFreqRead, "Считать частоту");
-    ACTION(actAllParamRead, "Считать все параметры", "Считать все параметры из прибора");
-    ACTION(actAllParamWrite, "Записать все параметры ", "Записать все параметры в прибор");
-
-    ACTION1(actFreq1Change, "Частота калибровочной точки С1");
-    ACTION1(actFreq1Read, "Считать частоту калибровочной точки С1");
-    ACTION1(actFreq1Write, "Записать частоту калибровочной точки С1");
-    ACTION1(actFreq1Auto, "Автокалибровка C1");
-    ACTION1(actFreq2Change, "Частота калибровочной точки С2");
-    ACTION1(actFreq2Read, "Считать частоту калибровочной точки С2");
-    ACTION1(actFreq2Write, "Записать частоту калибровочной точки С2");
-    ACTION1(actFreq2Auto, "Автокалибровка C2");
-    ACTION1(actValue1Change, "Значение калибровочной точки С1");
-    ACTION1(actValue1Read, "Считать значение калибровочной точки С1");
-    ACTION1(actValue1Write, "Записать значение калибровочной точки С1");
-    ACTION1(actValue2Change, "Значение калибровочной точки С2");
-    ACTION1(actValue2Read, "Считать значение калибровочной точки С2");
-    ACTION1(actValue2Write, "Записать значение калибровочной точки С2");
-    ACTION(actValue20mAChange, "Значение для 20mA", "");
-    ACTION1(actValue20mARead, "Считать значение для 20mA");
-    ACTION1(actValue20mAWrite, "Записать значение для 20mA");
-
-    ACTION1(actTurning4mAChange, "Подстройка токового сигнала 4mA");
-    ACTION1(actTurning4mARead, "Считать подстройку токового сигнала 4mA");
-    ACTION1(actTurning4mAWrite, "Записать подстройку токового сигнала 4mA");
-    ACTION1(actTurning4mAStart, "Начать коррекцию");
-    ACTION1(actTurning4mASave, "Сохранить");
-    ACTION1(actTurning4mACancel, "Отменить");
-    ACTION1(actTurning20mAChange, "Подстройка токового сигнала 20mA");
-    ACTION1(actTurning20mARead, "Считать подстройку токового сигнала 20mA");
-    ACTION1(actTurning20mAWrite, "Записать подстройку токового сигнала 20mA");
-    ACTION1(actTurning20mAStart, "Начать коррекцию");
-    ACTION1(actTurning20mASave, "Сохранить");
-    ACTION1(actTurning20mACancel, "Отменить");
-
-    ACTION(actLanx1Load, "Загрузить параметры", "Загрузить параметры прибора с диска");
-    ACTION(actLanx1Save, "Сохранить параметры ", "Сохранить параметры прибора на диск");
-#undef ACTION1
-#undef ACTION
-
-    act10->setCheckable(true);
-    act16->setCheckable(true);
-    FModeGroup = new QActionGroup(this);
-    FModeGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
-    for (QAction *Mode : {actModeCurrentOutput1, actModeCurrentOutput2}) {
-        Mode->setCheckable(true);
-        FModeGroup->addAction(Mode);
-    }
-    // No correction of the output is active at start.
-    for (QAction *Action : {actTurning4mASave, actTurning4mACancel, actTurning20mASave, actTurning20mACancel})
-        Action->setEnabled(false);
-    // Started only from the parameters window, the trimming dialogs and the sequences.
-    for (QAction *Action : {actTurning4mAChange, actTurning4mARead, actTurning4mAWrite, actTurning20mAChange,
-                            actTurning20mARead, actTurning20mAWrite, actControlRegisterWrite, actAllParamWrite})
-        Action->setVisible(false);
-
-    // The desktop's icon theme when there is one, else Qt's own pictures, so
-    // that the tool bar shows recognisable icons on any machine.
-    struct TIcon {
-        QAction *Action;
-        const char *ThemeName;
-        QStyle::StandardPixmap Fallback;
-    };
-    const TIcon Icons[] = {
-        {actLanx1Load, "document-open", QStyle::SP_DialogOpenButton},
-        {actLanx1Save, "document-save", QStyle::SP_DialogSaveButton},
-        {actOprosStart, "media-playback-start", QStyle::SP_MediaPlay},
-        {actOprosStop, "media-playback-stop", QStyle::SP_MediaStop},
-        {actSelectCmdShow, "view-list-details", QStyle::SP_FileDialogDetailedView},
-        {actLanx1Show, "utilities-system-monitor", QStyle::SP_ComputerIcon},
-        {actLanx1ParShow, "document-properties", QStyle::SP_FileDialogInfoView},
-        {actTurning20mAShow, "go-top", QStyle::SP_ArrowUp},
-        {actTurning4mAShow, "go-bottom", QStyle::SP_ArrowDown},
-        {actTaraEditor, "accessories-text-editor", QStyle::SP_FileDialogContentsView},
-        {actReadAll, "view-refresh", QStyle::SP_BrowserReload},
-        {actAllParamRead, "go-down", QStyle::SP_ArrowDown},
-        {actAllParamWrite, "go-up", QStyle::SP_ArrowUp},
-        {actClose, "application-exit", QStyle::SP_DialogCloseButton}};
-    for (const TIcon &I : Icons)
-        I.Action->setIcon(QIcon::fromTheme(QString::fromLatin1(I.ThemeName), style()->standardIcon(I.Fallback)));
-}
-
-void TFormMain::CreateMenus() {
-    QMenuBar *Bar = menuBar();
-    QMenu *mmWork = Bar->addMenu(QStringLiteral("Работа"));
-    Fill(mmWork, {actOprosStart, actOprosStop, nullptr, act10, act16, nullptr, actSelectCmdShow, actLanx1Show,
-                  actLanx1ParShow, actTurning20mAShow, actTurning4mAShow, actTaraEditor, nullptr, actClose});
-
-    mmPar = Bar->addMenu(QStringLiteral("Параметры"));
-    mmPar->setObjectName(QStringLiteral("mmPar"));
-    Fill(mmPar, {actTransmitterChange, actTimerParametersChange, nullptr, actSystemAddressChange,
-                 actPlantNumberChange, nullptr, actFreq2Change, actFreq1Change, nullptr, actValue2Change,
-                 actValue1Change, nullptr, actKKalmanChange, nullptr});
-    mmModeCurrentOutputChange = mmPar->addMenu(QStringLiteral("Режим работы токового сигнала"));
-    mmModeCurrentOutputChange->setObjectName(QStringLiteral("mmModeCurrentOutputChange"));
-    Fill(mmModeCurrentOutputChange, {actModeCurrentOutput1, actModeCurrentOutput2});
-    // The submenu's own item is the mode-change command.
-    actModeCurrentOutputChange = mmModeCurrentOutputChange->menuAction();
-    actModeCurrentOutputChange->setObjectName(QStringLiteral("actModeCurrentOutputChange"));
-    actModeCurrentOutputChange->setStatusTip(mmModeCurrentOutputChange->title());
-    Fill(mmPar, {actValue20mAChange, actTurning20mAChange, actTurning4mAChange, nullptr, actLanx1Load, actLanx1Save});
-
-    QMenu *mmReadings = Bar->addMenu(QStringLiteral("Показания"));
-    Fill(mmReadings, {actReadAll, nullptr, actLevelRead, actVolumeRead, actFreqRead});
-
-    mmRead = Bar->addMenu(QStringLiteral("Считать"));
-    mmRead->setObjectName(QStringLiteral("mmRead"));
-    Fill(mmRead, {actModificationRead, actPlantNumberRead, nullptr, actFreq2Read, actFreq1Read, nullptr,
-                  actValue2Read, actValue1Read, nullptr, actKKalmanRead, nullptr, actValue20mARead,
-                  actControlRegisterRead, actTurning20mARead, actTurning4mARead, nullptr, actAllParamRead});
-
-    mmWrite = Bar->addMenu(QStringLiteral("Записать"));
-    mmWrite->setObjectName(QStringLiteral("mmWrite"));
-    Fill(mmWrite, {actSystemAddressWrite, actTurning20mAWrite, actTurning4mAWrite, nullptr, actFreq2Write,
-                   actFreq1Write, nullptr, actValue2Write, actValue1Write, nullptr, actFreq2Auto, actFreq1Auto,
-                   nullptr, actKKalmanWrite, nullptr, actModeCurrentOutputWrite, actValue20mAWrite,
-                   actControlRegisterWrite, nullptr, actAllParamWrite});
-
-    QMenu *mmGraph = Bar->addMenu(QStringLiteral("График"));
-    Fill(mmGraph, {actGraphLevel, actGraphVolume});
-
-    pmCalibration = new QMenu(this);
-    pmCalibration->setObjectName(QStringLiteral("pmCalibration"));
-    Fill(pmCalibration->addMenu(QStringLiteral("Изменить")),
-         {actFreq2Change, actFreq1Change, nullptr, actValue2Change, actValue1Change});
-    pmCalibration->addSeparator();
-    Fill(pmCalibration->addMenu(QStringLiteral("Считать")),
-         {actFreq2Read, actFreq1Read, nullptr, actValue2Read, actValue1Read});
-}
-
-void TFormMain::CreateToolBar() {
-    ToolBar = addToolBar(QStringLiteral("ToolBar"));
-    ToolBar->setObjectName(QStringLiteral("ToolBar"));
-    // Buttons whose icon the desktop theme lacks show their caption instead.
-    Fill(ToolBar, {actLanx1Load, actLanx1Save, nullptr, actOprosStart, actOprosStop, nullptr, act10, act16, nullptr,
-                   actSelectCmdShow, actLanx1Show, actLanx1ParShow, actTurning20mAShow, actTurning4mAShow,
-                   actTaraEditor, nullptr, actReadAll, actLevelRead, actVolumeRead, actFreqRead, nullptr,
-                   actAllParamRead, actAllParamWrite, nullptr, actClose});
-}
-
-void TFormMain::CreateStatusBar() {
-    QStatusBar *Bar = statusBar();
-    Bar->setObjectName(QStringLiteral("StatusBar"));
-    const struct {
-        const char *Text;
-        int Width;
-        Qt::Alignment Align;
-    } Panels[4] = {{"СОМ порт", 400, Qt::AlignLeft | Qt::AlignVCenter},
-                   {"Запросов: ХХХХХ", 100, Qt::AlignCenter},
-                   {"Ответов: ХХХХХ", 100, Qt::AlignCenter},
-                   {"", 50, Qt::AlignLeft | Qt::AlignVCenter}};
-    for (int i = 0; i < 4; ++i) {
-        FPanels[i] = new QLabel(QString::fromUtf8(Panels[i].Text), Bar);
-        FPanels[i]->setObjectName(QStringLiteral("Panel%1").arg(i));
-        FPanels[i]->setAlignment(Panels[i].Align);
-        FPanels[i]->setFixedWidth(Panels[i].Width);
-        Bar->addWidget(FPanels[i]);
-    }
 }
 
 // ---- refresh

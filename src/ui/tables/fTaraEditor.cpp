@@ -1,11 +1,10 @@
 #include "fTaraEditor.h"
+#include "fTaraEditorShared.h"
 
 #include "EditNum.h"
 #include "fMain.h"
-#include "fProgressBar.h"
 #include "uEscapeKey.h"
 #include "uFormat.h"
-#include "uLanx1Commands.h"
 #include "uLanx1Instance.h"
 #include "uMessages.h"
 #include "uSysUtils.h"
@@ -16,8 +15,6 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QFontDatabase>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -35,6 +32,8 @@
 
 Q_LOGGING_CATEGORY(lcTaraEditor, "lanx1.taraeditor")
 
+using namespace TaraEditorShared;
+
 TFormTaraEditor *FormTaraEditor = nullptr;
 const QString TFormTaraEditor::kPlaceholder = QStringLiteral("Не определено");
 std::function<QString(const TTaraFileDialog &)> TFormTaraEditor::FileDialogHook;
@@ -42,10 +41,7 @@ std::function<QString(const TTaraFileDialog &)> TFormTaraEditor::FileDialogHook;
 namespace {
 
 const QString kCaption = QStringLiteral("Редактор тарировочной таблицы");
-const QString kAttention = QStringLiteral("Внимание");
 const QString kError = QStringLiteral("Ошибка");
-const QString kFilter = QStringLiteral("Тарировочные таблицы (*.txt)");
-const QString kDeviceTableFile = QStringLiteral("ttFromLanx1.txt");
 
 // The descriptions of the device's level and volume, which name and format
 // the editor's numbers; plain defaults while no device object exists.
@@ -84,11 +80,11 @@ QString HeaderName(const QString &Line) {
     return Eq > 0 ? Line.left(Eq) : QString();
 }
 
-void ShowError(const QString &Text) {
+} // namespace
+
+void TaraEditorShared::ShowError(const QString &Text) {
     ShowMessageBox(kError, Text, TMsgIcon::Error, mbOK, mbOK);
 }
-
-} // namespace
 
 // ---- construction
 
@@ -554,242 +550,6 @@ void TFormTaraEditor::actGraphMarksExecute() {
             Mark->setClipToAxisRect(false);
         }
     ChartTara->replot();
-}
-
-// ---- files
-
-QString TFormTaraEditor::TableFolder() {
-    return JoinPath(ProgramDir(), QStringLiteral("TarTabl"));
-}
-
-QString TFormTaraEditor::AddTxtExt(const QString &Name) {
-    return Name.endsWith(QStringLiteral(".txt")) ? Name : Name + QStringLiteral(".txt");
-}
-
-int TFormTaraEditor::AskSave() {
-    return ShowMessageBox(kAttention, QStringLiteral("Сохранить файл ") + FFileName + QStringLiteral(" ?"),
-                          TMsgIcon::Warning, mbYes | mbNo | mbCancel, mbNo);
-}
-
-bool TFormTaraEditor::MayReplace(const QString &Name) {
-    if (!QFileInfo::exists(Name))
-        return true;
-    return ShowMessageBox(kAttention, QStringLiteral("Заменить существующий файл ") + Name + QStringLiteral(" ?"),
-                          TMsgIcon::Warning, mbYes | mbNo, mbYes) == mbYes;
-}
-
-QString TFormTaraEditor::ChooseFile(const QString &Title, bool Save, bool MustExist, QString &LastName) {
-    TTaraFileDialog Request{Save, MustExist, Title, kFilter, TableFolder(), LastName};
-    QString Chosen;
-    if (FileDialogHook) {
-        Chosen = FileDialogHook(Request);
-    } else {
-        QFileDialog Dialog(this, Title, Request.Folder, Request.Filter);
-        Dialog.setAcceptMode(Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-        Dialog.setFileMode(MustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
-        Dialog.setOption(QFileDialog::DontConfirmOverwrite); // the editor asks itself
-        if (!LastName.isEmpty())
-            Dialog.selectFile(LastName);
-        if (Dialog.exec() == QDialog::Accepted && !Dialog.selectedFiles().isEmpty())
-            Chosen = Dialog.selectedFiles().constFirst();
-    }
-    if (!Chosen.isEmpty())
-        LastName = Chosen;
-    return Chosen;
-}
-
-void TFormTaraEditor::CreateFile(TCreateKind Kind) {
-    if (FModified) {
-        const int Answer = AskSave();
-        if (Answer == mbCancel)
-            return;
-        if (Answer == mbYes)
-            actSaveTaraFileExecute();
-    }
-    const QString Title = Kind == TCreateKind::Typical ? QStringLiteral("Сохранить") : QStringLiteral("Создать");
-    QString Name = ChooseFile(Title, false, false, FOpenDialogName);
-    if (Name.isEmpty())
-        return;
-    Name = AddTxtExt(Name);
-    FOpenDialogName = Name;
-    // An existing file is replaced only once the new one is written whole.
-    if (!MayReplace(Name))
-        return;
-    try {
-        ClearEditor();
-        if (Kind == TCreateKind::Typical) {
-            WriteTextLines(Name, TypicalTableLines());
-            if (!LoadMemoFromFile(Name))
-                throw ETextFileError("cannot read back " + Name.toStdString());
-        } else {
-            WriteTextLines(Name, {});
-        }
-        SetFileName(Name);
-        RebuildTableList();
-    } catch (const std::exception &E) {
-        qCWarning(lcTaraEditor) << E.what();
-        ClearEditor();
-        ShowError(QStringLiteral("Не удалось создать файл\r") + Name);
-    }
-}
-
-void TFormTaraEditor::actCreateTaraFileExecute() {
-    CreateFile(TCreateKind::Empty);
-}
-
-void TFormTaraEditor::actCreateTypicalTaraFileExecute() {
-    CreateFile(TCreateKind::Typical);
-}
-
-void TFormTaraEditor::actLoadTaraFileExecute() {
-    if (FModified) {
-        const int Answer = AskSave();
-        if (Answer == mbCancel)
-            return;
-        if (Answer == mbYes)
-            actSaveTaraFileExecute();
-    } else {
-        ClearEditor();
-    }
-    const QString Name = ChooseFile(QStringLiteral("Открыть"), false, true, FOpenDialogName);
-    if (Name.isEmpty())
-        return;
-    if (!LoadMemoFromFile(Name)) {
-        ClearEditor();
-        ShowError(QStringLiteral("Не удалось загрузить файл\r") + Name);
-        return;
-    }
-    SetFileName(Name);
-    RebuildTableList();
-}
-
-void TFormTaraEditor::actCloseTaraFileExecute() {
-    if (FModified) {
-        const int Answer = AskSave();
-        if (Answer == mbCancel)
-            return;
-        if (Answer == mbYes)
-            actSaveTaraFileExecute();
-    }
-    ClearEditor();
-}
-
-void TFormTaraEditor::actSaveTaraFileExecute() {
-    if (FFileName.isEmpty())
-        return;
-    try {
-        WriteTextLines(FFileName, MemoLines());
-    } catch (const std::exception &E) {
-        qCWarning(lcTaraEditor) << E.what();
-        ShowError(QStringLiteral("Не удалось сохранить файл\r") + FFileName);
-        return;
-    }
-    FModified = false;
-    UpdateCaption();
-}
-
-void TFormTaraEditor::actSaveAsTaraFileExecute() {
-    if (FFileName.isEmpty())
-        return;
-    // The name is taken as typed: no extension is added here.
-    const QString Name = ChooseFile(QStringLiteral("Сохранить как"), true, false, FSaveDialogName);
-    if (Name.isEmpty() || !MayReplace(Name))
-        return;
-    try {
-        WriteTextLines(Name, MemoLines());
-    } catch (const std::exception &E) {
-        qCWarning(lcTaraEditor) << E.what();
-        ShowError(QStringLiteral("Не удалось сохранить файл\r") + Name);
-        return;
-    }
-    SetFileName(Name);
-    RebuildTableList();
-}
-
-void TFormTaraEditor::actExitExecute() {
-    close();
-}
-
-// ---- the table in the device
-
-void TFormTaraEditor::AddEcho(const QString &Line) {
-    if (FormMain)
-        FormMain->AddEchoLine(Line);
-}
-
-void TFormTaraEditor::RefreshMain() {
-    if (FormMain)
-        FormMain->RefreshAll();
-}
-
-namespace {
-// The progress window and the echo lines of a table transfer.
-TTableProgress TransferProgress(const std::function<void(const QString &)> &Echo) {
-    return [Echo](const QString &Phase, const QString &EchoLine, int Block) {
-        if (Block == 0) {
-            CloseProgress();
-            return;
-        }
-        ShowProgress(Phase, Block, 2);
-        Echo(EchoLine);
-    };
-}
-} // namespace
-
-bool TFormTaraEditor::SaveDeviceTableFile() {
-    const QString Path = JoinPath(TableFolder(), kDeviceTableFile);
-    const QStringList Lines = DeviceTableLines(Lanx1->Table());
-    try {
-        WriteTextLines(Path, Lines);
-    } catch (const std::exception &E) {
-        qCWarning(lcTaraEditor) << E.what();
-        // An older file of that name must not pass for what was just read.
-        ClearEditor();
-        ShowError(QStringLiteral("Не удалось создать файл\r") + Path);
-        return false;
-    }
-    if (!LoadMemoFromFile(Path))
-        SetMemoLines(Lines); // the same lines that were written
-    SetFileName(Path);
-    RebuildTableList();
-    return true;
-}
-
-void TFormTaraEditor::actLoadFromKelmExecute() {
-    if (!FFileName.isEmpty() || !Lanx1)
-        return;
-    AddEcho(ReadDeviceTableHint());
-    const TTableTransferResult Result =
-        ReadDeviceTable(*Lanx1, TransferProgress([this](const QString &L) { AddEcho(L); }));
-    RefreshMain();
-    if (!SaveDeviceTableFile())
-        return;
-    mTaraFileChange(); // what was read is not saved by the user yet
-    // The empty slots of a shorter table are written "NAN", so the table does
-    // not load and the grid stays empty: say how many points the device has.
-    // A read that failed has told the user already, and its count would not
-    // be the device's.
-    if (Result.Ok()) {
-        const int Count = DeviceTablePointCount(Lanx1->Table());
-        if (Count < TLanx1::TablePoints)
-            FStatusPanel->setText(QStringLiteral("В приборе %1 точек").arg(Count));
-    }
-}
-
-void TFormTaraEditor::actSaveToKelmExecute() {
-    if (FFileName.isEmpty() || !Lanx1)
-        return;
-    AddEcho(WriteDeviceTableHint());
-    const TTableTransferResult Result =
-        WriteDeviceTable(*Lanx1, FTara, FTableLoaded, TransferProgress([this](const QString &L) { AddEcho(L); }));
-    if (Result.Refused) {
-        // Its points would be zeros or a fragment and replace the device's table.
-        ShowMessageBox(kAttention,
-                       QStringLiteral("Таблица не выбрана или содержит ошибки.\rЗапись в прибор не выполнена"),
-                       TMsgIcon::Warning, mbOK, mbOK);
-        return;
-    }
-    RefreshMain();
 }
 
 // ---- opening

@@ -16,6 +16,7 @@
 #include "uLanx1Windows.h"
 #include "uMessageBoxes.h"
 #include "uParamStr.h"
+#include "uQtTranslations.h"
 #include "uRequestDevices.h"
 #include "uSysUtils.h"
 
@@ -45,7 +46,11 @@ int main(int argc, char **argv) {
     QApplication App(argc, argv);
     // The application ends with the main window, even while other windows are open.
     App.setQuitOnLastWindowClosed(false);
-    SetDefaultFormatSettings(TFormatSettings::FromLocale(QLocale::system()));
+    // Qt's own widgets (date edits, calendars, file dialogs) follow the same
+    // conventions as the program's texts.
+    QLocale::setDefault(DisplayLocale(QLocale::system()));
+    SetDefaultFormatSettings(TFormatSettings::FromLocale(QLocale()));
+    InstallQtTranslations(App);
     TMessageBoxes Messages;
 
     const QStringList Args = App.arguments();

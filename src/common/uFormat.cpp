@@ -203,11 +203,17 @@ std::mutex &SettingsMutex() {
 }
 
 TFormatSettings &GlobalSettings() {
-    static TFormatSettings Settings = TFormatSettings::FromLocale(QLocale::system());
+    static TFormatSettings Settings = TFormatSettings::FromLocale(DisplayLocale(QLocale::system()));
     return Settings;
 }
 
 } // namespace
+
+QLocale DisplayLocale(const QLocale &System) {
+    if (System.language() == QLocale::C || System.territory() == QLocale::AnyTerritory)
+        return QLocale(QLocale::Russian, QLocale::Russia);
+    return System;
+}
 
 TFormatSettings TFormatSettings::FromLocale(const QLocale &Locale) {
     TFormatSettings S;

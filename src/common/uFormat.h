@@ -22,6 +22,12 @@ struct TFormatSettings {
     static TFormatSettings Russian();
 };
 
+// The locale the program's numbers and dates follow: the user's, except that
+// "C", "POSIX" and a locale without a territory give Russian conventions, as
+// the program's own texts are Russian and a bare C locale would put English
+// month names next to them.
+QLocale DisplayLocale(const QLocale &System);
+
 const TFormatSettings &DefaultFormatSettings();
 void SetDefaultFormatSettings(const TFormatSettings &Settings);
 

@@ -74,7 +74,7 @@ int main(int argc, char **argv) {
     // The library's diagnostics stay quiet unless QT_LOGGING_RULES asks for them:
     // standard error carries the one line that explains a failure.
     QLoggingCategory::setFilterRules(QStringLiteral("lanx1.*=false"));
-    SetDefaultFormatSettings(TFormatSettings::FromLocale(QLocale::system()));
+    SetDefaultFormatSettings(TFormatSettings::FromLocale(DisplayLocale(QLocale::system())));
 
     QTextStream Out(stdout);
     QTextStream Err(stderr);

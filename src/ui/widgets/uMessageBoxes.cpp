@@ -22,10 +22,13 @@ QMessageBox::Icon ToIcon(TMsgIcon Icon) {
 struct TButtonMap {
     TMsgButton Own;
     QMessageBox::StandardButton Qt;
+    const char16_t *Caption; // named here, so that no English shows where Qt's catalogue is missing
 };
 
-constexpr TButtonMap kButtons[] = {
-    {mbOK, QMessageBox::Ok}, {mbYes, QMessageBox::Yes}, {mbNo, QMessageBox::No}, {mbCancel, QMessageBox::Cancel}};
+constexpr TButtonMap kButtons[] = {{mbOK, QMessageBox::Ok, u"ОК"},
+                                   {mbYes, QMessageBox::Yes, u"Да"},
+                                   {mbNo, QMessageBox::No, u"Нет"},
+                                   {mbCancel, QMessageBox::Cancel, u"Отмена"}};
 
 QMessageBox::StandardButtons ToButtons(int Buttons) {
     QMessageBox::StandardButtons Result;
@@ -45,9 +48,12 @@ TMsgButton FromButton(QMessageBox::StandardButton Button, TMsgButton Fallback) {
 TMsgButton ShowNow(const QString &Caption, const QString &Text, TMsgIcon Icon, int Buttons, TMsgButton Default) {
     QMessageBox Box(ToIcon(Icon), Caption, TMessageBoxes::DisplayText(Text), ToButtons(Buttons),
                     QApplication::activeWindow());
-    for (const TButtonMap &B : kButtons)
+    for (const TButtonMap &B : kButtons) {
+        if (QAbstractButton *Button = Box.button(B.Qt))
+            Button->setText(QString::fromUtf16(B.Caption));
         if (B.Own == Default && (Box.standardButtons() & B.Qt))
             Box.setDefaultButton(B.Qt);
+    }
     Box.exec();
     // Closed without a button (Esc, close box): the escape button Qt chose, else Cancel or No.
     const QMessageBox::StandardButton Clicked = Box.standardButton(Box.clickedButton());

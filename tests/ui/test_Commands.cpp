@@ -30,6 +30,8 @@
 #include <QToolButton>
 #include <cmath>
 #include <deque>
+#include "uTextFit.h"
+
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -537,6 +539,9 @@ TEST_F(Commands, TrimmingDialogOf20mA) {
         auto *D = qobject_cast<TFormTurning *>(W);
         ASSERT_NE(D, nullptr);
         EXPECT_EQ(D, FormTurning20mA);
+        // The frame has room for the whole caption.
+        EXPECT_GE(D->width(), TitleBarWidthFor(D, D->windowTitle()));
+        EXPECT_GT(TitleBarWidthFor(D, D->windowTitle()), QFontMetrics(D->font()).horizontalAdvance(D->windowTitle()));
         Register = Sim().Register(TModel::rgControl);
         D->sbtDecrement1->click();
         D->sbtDecrement1->click();

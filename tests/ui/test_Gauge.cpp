@@ -7,6 +7,7 @@
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
+#include <tuple>
 
 namespace {
 
@@ -339,4 +340,31 @@ TEST(Gauge, NumbersAndCaptionAreDrawn) {
             CaptionInk = CaptionInk || Pixel(Drawn, X, Y) != Pixel(Plain, X, Y);
     EXPECT_TRUE(NumberInk);
     EXPECT_TRUE(CaptionInk);
+}
+
+TEST(Gauge, ScaleNumbersNeverTouch) {
+    TVHistogram Gauge;
+    Gauge.SetShowScaleMarks(true);
+    Gauge.SetShowValues(true);
+    for (const QSize Size : {QSize(80, 200), QSize(80, 260), QSize(120, 600)}) {
+        for (const auto &[Min, Max, Digits] : {std::tuple{0.0, 2000.0, 2}, std::tuple{0.0, 100.0, 1},
+                                                std::tuple{-50.0, 50.0, 3}}) {
+            SCOPED_TRACE(testing::Message() << Size.height() << " px, " << Min << ".." << Max << ", " << Digits);
+            Gauge.resize(Size);
+            Gauge.SetRange(Min, Max);
+            Gauge.SetDecimalSign(Digits);
+            const auto Numbers = Gauge.ScaleNumbers();
+            ASSERT_FALSE(Numbers.empty());
+            for (std::size_t I = 1; I < Numbers.size(); ++I)
+                EXPECT_GT(Numbers[I - 1].Rect.top() - Numbers[I].Rect.bottom(), 1)
+                    << Numbers[I - 1].Text.toStdString() << " / " << Numbers[I].Text.toStdString();
+        }
+    }
+    // The scale of the readings window's height with 0..2000 and two digits
+    // had 1 900,00 over 1 800,00; now every other number is left out.
+    Gauge.resize(80, 200);
+    Gauge.SetRange(0, 2000);
+    Gauge.SetDecimalSign(2);
+    const auto Numbers = Gauge.ScaleNumbers();
+    EXPECT_LT(Numbers.size(), Gauge.TickValues(Gauge.ScaleStep()).size());
 }

@@ -21,6 +21,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTimer>
+#include <QLabel>
+#include <QStatusBar>
 #include <gtest/gtest.h>
 #include <qcustomplot.h>
 #include <sqlite3.h>
@@ -525,4 +527,27 @@ TEST_F(GraphTest, PreviewOpensFromTheWindow) {
     ASSERT_NE(RepGraph, nullptr);
     EXPECT_EQ(RepGraph->TitleText(), QStringLiteral("Превью"));
     DestroyRepGraph();
+}
+
+TEST_F(GraphTest, StatusPanelsShowTheirWholeTextAtTheOpeningSize) {
+    Write(At(2026, 3, 1, 0, 30), 1);
+    Write(At(2026, 3, 1, 1, 30), 2);
+    TFormGraph F;
+    F.Open(QStringLiteral("aLevel"), &Level, QStringLiteral("График"), At(2026, 3, 1, 0), At(2026, 3, 2, 0));
+    F.show();
+    F.ShowArchiveRange(At(2026, 3, 1, 0), At(2026, 3, 2, 0)); // the longer text, with its end
+    QCoreApplication::processEvents();
+    // A hover hint must not hide them either.
+    F.statusBar()->showMessage(QStringLiteral("Показать все данные"));
+    QCoreApplication::processEvents();
+    for (int i = 0; i < 5; ++i) {
+        auto *Panel = F.findChild<QLabel *>(QStringLiteral("Panel%1").arg(i));
+        ASSERT_NE(Panel, nullptr);
+        SCOPED_TRACE(Panel->text().toStdString());
+        EXPECT_TRUE(Panel->isVisible());
+        EXPECT_GE(Panel->contentsRect().width(), Panel->fontMetrics().horizontalAdvance(Panel->text()));
+        EXPECT_LE(Panel->mapTo(&F, QPoint(Panel->width(), 0)).x(), F.width());
+    }
+    EXPECT_TRUE(F.StatusText(0).contains(QStringLiteral(" по ")));
+    EXPECT_TRUE(F.StatusText(1).startsWith(QStringLiteral("c ")));
 }

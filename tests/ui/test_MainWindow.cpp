@@ -7,6 +7,9 @@
 #include "UiTestSupport.h"
 #include "fGraph.h"
 #include "fMain.h"
+#include "TElidedLabel.h"
+#include "fProgressBar.h"
+#include "uTextFit.h"
 #include "fSelectCMD.h"
 #include "uIniFile.h"
 #include "uLanx1Instance.h"
@@ -33,6 +36,8 @@
 #include <QRegularExpression>
 #include <QTimer>
 #include <QToolBar>
+#include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QWindow>
 #include <gtest/gtest.h>
 #include <memory>
@@ -613,4 +618,55 @@ TEST_F(MainWindow, GraphActionsOpenTheGraphOfTheirArchive) {
     Form->actGraphLevel->trigger(); // modal: returns when the window closes
     EXPECT_TRUE(Caption.startsWith("График")) << Caption.toStdString();
     EXPECT_EQ(Name, Lanx1->Level.Description.Title);
+}
+
+TEST_F(MainWindow, StatusPanelsFitAndOutliveHoverHints) {
+    Create();
+    // The test screen is too small for the first-start layout; the default size counts.
+    Form->resize(TFormMain::DefaultWidth, TFormMain::DefaultHeight);
+    Form->show();
+    RequestCount = 9999999;
+    AnswerCount = 9999999;
+    Form->StatisticsRefresh();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(PanelText(1), "Запросов: 9999999");
+    EXPECT_EQ(PanelText(2), "Ответов: 9999999");
+    // Hovering over a button shows its hint; the panels stay.
+    QStatusTipEvent Hint(Form->actOprosStart->statusTip());
+    QCoreApplication::sendEvent(Form.get(), &Hint);
+    QCoreApplication::processEvents();
+    for (int i = 0; i < 4; ++i) {
+        QLabel *Panel = Form->StatusPanel(i);
+        SCOPED_TRACE(Panel->text().toStdString());
+        EXPECT_TRUE(Panel->isVisible());
+        EXPECT_LE(Panel->mapTo(Form.get(), QPoint(Panel->width(), 0)).x(), Form->width());
+        if (i > 0) {
+            EXPECT_GE(Panel->contentsRect().width(), Panel->fontMetrics().horizontalAdvance(Panel->text()));
+        }
+    }
+    // The test's port is a long temporary path, shortened in the middle with
+    // the whole text as its tool tip; a usual port name fits whole.
+    auto *Port = qobject_cast<TElidedLabel *>(Form->StatusPanel(0));
+    ASSERT_NE(Port, nullptr);
+    if (!Port->ShowsWholeText()) {
+        EXPECT_EQ(Port->toolTip(), PanelText(0));
+    }
+    const int Usual = LabelWidthFor(Port, QStringLiteral("/dev/ttyUSB0, BoudRate:115200, DataBits:8, StopBits:1, "
+                                                         "Parity:None, FlowControl:None"));
+    EXPECT_LE(Usual + Form->StatusPanel(1)->width() + Form->StatusPanel(2)->width() + Form->StatusPanel(3)->width(),
+              Form->statusBar()->contentsRect().width());
+    RequestCount = 0;
+    AnswerCount = 0;
+}
+
+TEST_F(MainWindow, ProgressWindowBelongsToTheMainWindow) {
+    Create();
+    Form->show();
+    QApplication::setActiveWindow(Form.get());
+    ShowProgress(QStringLiteral("Чтение"), 1, 2);
+    ASSERT_NE(ProgressWindow(), nullptr);
+    EXPECT_TRUE(ProgressWindow()->isWindow());
+    // A window of its own that the window manager keeps above its owner.
+    EXPECT_EQ(ProgressWindow()->parentWidget(), Form.get());
+    CloseProgress();
 }

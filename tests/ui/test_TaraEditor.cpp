@@ -670,3 +670,30 @@ TEST_F(TaraEditor, ReadingAShorterTableTellsHowManyPointsTheDeviceHas) {
     EXPECT_EQ(PointRows(), 32);
     EXPECT_TRUE(Form->StatusPanel()->text().isEmpty());
 }
+
+TEST_F(TaraEditor, ValueMarksStayInsideTheChart) {
+    // Points at both ends and at the top: centred above its point, a mark
+    // would run over the chart's right and top edges.
+    OpenLines(QStringLiteral("edges.txt"), {QStringLiteral("E=4"), QStringLiteral("0 0"), QStringLiteral("33,3 40"),
+                                            QStringLiteral("66,6 70"), QStringLiteral("10000 100")});
+    Form->actGraphMarks->trigger();
+    ASSERT_EQ(Form->ChartTara->itemCount(), 4);
+    Form->ChartTara->replot();
+    const QRect Chart = Form->ChartTara->rect();
+    for (int i = 0; i < Form->ChartTara->itemCount(); ++i) {
+        auto *Mark = qobject_cast<QCPItemText *>(Form->ChartTara->item(i));
+        ASSERT_NE(Mark, nullptr);
+        const QPointF At = Mark->position->pixelPosition();
+        const QRect Text = QFontMetrics(Mark->font()).boundingRect(Mark->text());
+        const double W = Text.width() + Mark->padding().left() + Mark->padding().right();
+        const double H = Text.height() + Mark->padding().top() + Mark->padding().bottom();
+        const Qt::Alignment A = Mark->positionAlignment();
+        const double Left = (A & Qt::AlignLeft) ? At.x() : (A & Qt::AlignRight) ? At.x() - W : At.x() - W / 2;
+        const double Top = (A & Qt::AlignTop) ? At.y() : At.y() - H;
+        SCOPED_TRACE(Mark->text().toStdString());
+        EXPECT_GE(Left, Chart.left());
+        EXPECT_LE(Left + W, Chart.right() + 1);
+        EXPECT_GE(Top, Chart.top());
+        EXPECT_LE(Top + H, Chart.bottom() + 1);
+    }
+}

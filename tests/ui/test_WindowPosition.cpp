@@ -1,5 +1,6 @@
 #include "TestEnvironment.h"
 #include "uIniFile.h"
+#include "uFirstStartLayout.h"
 #include "uWindowPosition.h"
 
 #include <QDir>
@@ -126,4 +127,64 @@ TEST(WindowPosition, WithoutIniFolder) {
     EXPECT_EQ(Window.pos(), QPoint(3, 4));
     EXPECT_THROW(SaveWindowPosition(&Window), EIniFileError);
     EXPECT_FALSE(QDir(Folder.File("INI")).exists()) << "the folder is never created";
+}
+
+// ---- first start
+
+namespace {
+
+// The client sizes of the main, readings, command-selection and parameters windows.
+const std::array<QSize, fsWindowCount> kSizes{QSize(900, 600), QSize(380, 260), QSize(220, 155), QSize(709, 439)};
+const QMargins kFrame(2, 30, 2, 2);
+
+} // namespace
+
+TEST(FirstStartLayout, SideBySideOnCommonScreens) {
+    for (const QRect Screen : {QRect(0, 0, 1920, 1040), QRect(0, 0, 1366, 738), QRect(0, 24, 1280, 976),
+                               QRect(1920, 0, 1600, 870)}) {
+        SCOPED_TRACE(testing::Message() << Screen.width() << "x" << Screen.height());
+        const TFirstStartLayout L = FirstStartLayout(Screen, kSizes, kFrame);
+        ASSERT_TRUE(L.Fits);
+        for (int i = 0; i < fsWindowCount; ++i) {
+            EXPECT_TRUE(Screen.contains(L.Frames[i])) << i;
+            for (int j = i + 1; j < fsWindowCount; ++j)
+                EXPECT_FALSE(L.Frames[i].intersects(L.Frames[j])) << i << " covers " << j;
+        }
+        // The small windows keep their sizes; the main window takes the rest.
+        for (int i : {fsReadings, fsCommands, fsParameters})
+            EXPECT_EQ(L.Frames[i].size(), kSizes[i].grownBy(kFrame));
+        EXPECT_EQ(L.Frames[fsMain].width(), Screen.width());
+        EXPECT_GE(L.Frames[fsMain].height() - kFrame.top() - kFrame.bottom(), kMinMainHeight);
+    }
+}
+
+TEST(FirstStartLayout, TooSmallAScreenCascadesWithinIt) {
+    const QRect Screen(0, 0, 800, 600);
+    const TFirstStartLayout L = FirstStartLayout(Screen, kSizes, kFrame);
+    EXPECT_FALSE(L.Fits);
+    for (int i = 0; i < fsWindowCount; ++i)
+        EXPECT_TRUE(Screen.contains(L.Frames[i])) << i;
+    EXPECT_EQ(L.Frames[fsMain].topLeft(), QPoint(0, 0));
+}
+
+TEST(FirstStartLayout, SavedPositionsWin) {
+    TTestFolder Folder;
+    WriteAll(WndPos(Folder), "[FormLanx1]\r\nLeft=333\r\nTop=222\r\n");
+    QWidget Main, Readings, Commands, Parameters;
+    Main.setObjectName("FormMain");
+    Readings.setObjectName("FormLanx1");
+    Commands.setObjectName("FormSelectCMD");
+    Parameters.setObjectName("FormLanx1Par");
+    Main.resize(kSizes[fsMain]);
+    Readings.resize(kSizes[fsReadings]);
+    Commands.resize(kSizes[fsCommands]);
+    Parameters.resize(kSizes[fsParameters]);
+    LoadWindowPosition(&Readings);
+    ASSERT_EQ(Readings.pos(), QPoint(333, 222));
+    ArrangeFirstStart({&Main, &Readings, &Commands, &Parameters});
+    EXPECT_EQ(Readings.pos(), QPoint(333, 222));
+    const TFirstStartLayout L =
+        FirstStartLayout(QGuiApplication::primaryScreen()->availableGeometry(), kSizes, kFrame);
+    EXPECT_EQ(Commands.pos(), L.Frames[fsCommands].topLeft());
+    EXPECT_EQ(Parameters.pos(), L.Frames[fsParameters].topLeft());
 }

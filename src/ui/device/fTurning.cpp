@@ -1,4 +1,5 @@
 #include "fTurning.h"
+#include "uTextFit.h"
 
 #include "fMain.h"
 #include "fTurning20mA.h"
@@ -85,6 +86,10 @@ TFormTurning::TFormTurning(const TTurningEnd &End, QWidget *Parent) : QDialog(Pa
     Main->addWidget(Group);
     Main->addLayout(Buttons);
     Main->setSizeConstraint(QLayout::SetFixedSize);
+    // The dialog's width is that of its contents; it must also leave the
+    // window frame room for the whole caption.
+    const QMargins M = Main->contentsMargins();
+    Group->setMinimumWidth(TitleBarWidthFor(this, End.Caption) - M.left() - M.right());
 
     try {
         LoadWindowPosition(this);

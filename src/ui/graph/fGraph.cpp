@@ -71,7 +71,7 @@ int ShowGraph(const QString &Name, TIODouble *Value, const QString &Caption, TDa
 
 TFormGraph::TFormGraph(QWidget *Parent) : QMainWindow(Parent) {
     setObjectName(QStringLiteral("FormGraph"));
-    resize(939, 554);
+    resize(1100, 580);
     FIniFileName = JoinPath(ProgramDir(), QStringLiteral("INI/fGraph.ini"));
 
     FValue = std::make_unique<TIODouble>();
@@ -252,7 +252,7 @@ void TFormGraph::AttachValue(bool Attach) {
 void TFormGraph::ValueChanged() {
     const TDescriptionOfDouble &D = FValue->Description;
     const double V = CurrentValue();
-    FStatus[3]->setText(D.Digits == 255 ? QString() : GraphNumberText(V, D.Precision, D.Digits));
+    SetStatusText(3, D.Digits == 255 ? QString() : GraphNumberText(V, D.Precision, D.Digits));
     AddPoint(Now(), V);
     if (FScan) {
         if (FScrollBar->value() != 100)

@@ -99,6 +99,8 @@ private:
     void ShowRangeStatus();
     void ShowAxisStatus();
     void ShowSkippedDays(int Count);
+    // Shows Text in status panel Panel, widening the panel when the text needs it.
+    void SetStatusText(int Panel, const QString &Text);
     void SetCurrentRange();
     void ValueChanged();
     void UpdateMarks();

@@ -1,6 +1,8 @@
 // The graph window's controls: chart, scroll bar, status panels, actions,
 // tool bar and menus.
 #include "fGraph.h"
+#include "uFormat.h"
+#include "uTextFit.h"
 
 #include "uGraphAxes.h"
 #include "uGraphData.h"
@@ -71,16 +73,28 @@ void TFormGraph::CreateChart() {
 }
 
 void TFormGraph::CreateStatusBar() {
-    static const char *const Texts[StatusPanels] = {
-        "Диапазон с 88.88.88 88:88:88 по: 88.88.88 88:88:88", "Интервал", "Размах", "Текущее значение",
-        "Точка на графике", ""};
-    static const int Widths[StatusPanels] = {270, 210, 100, 100, 300, 50};
+    static const char *const Texts[StatusPanels] = {"Диапазон", "Интервал", "Размах", "Текущее значение",
+                                                    "Точка на графике", ""};
     auto *Bar = new QStatusBar(this);
     Bar->setObjectName(QStringLiteral("StatusBar"));
+    // The two range panels are as wide as their longest text in the date and
+    // time format in use; the others grow with what they show. Permanent, so
+    // that hover hints do not blank them.
+    const TFormatSettings &S = DefaultFormatSettings();
+    const QString Sample = FormatDateTime(S.ShortDateFormat + u' ' + S.LongTimeFormat,
+                                          DateTimeFromQt(QDateTime(QDate(2028, 12, 28), QTime(20, 48, 48))));
+    const QString Widest[StatusPanels] = {QStringLiteral("Диапазон c ") + Sample + QStringLiteral(" по ") + Sample,
+                                          QStringLiteral("c ") + Sample + QStringLiteral(" по ") + Sample,
+                                          QStringLiteral("Размах"), QStringLiteral("Текущее значение"),
+                                          QStringLiteral("Точка на графике"), QString()};
     for (int i = 0; i < StatusPanels; ++i) {
         FStatus[i] = new QLabel(QString::fromUtf8(Texts[i]), Bar);
-        FStatus[i]->setMinimumWidth(Widths[i]);
-        Bar->addWidget(FStatus[i], i == StatusPanels - 1 ? 1 : 0);
+        FStatus[i]->setObjectName(QStringLiteral("Panel%1").arg(i));
+        if (i < 2)
+            FStatus[i]->setFixedWidth(LabelWidthFor(FStatus[i], Widest[i]));
+        else if (i < StatusPanels - 1)
+            FStatus[i]->setMinimumWidth(LabelWidthFor(FStatus[i], Widest[i]));
+        Bar->addPermanentWidget(FStatus[i], i == StatusPanels - 1 ? 1 : 0);
     }
     setStatusBar(Bar);
 }

@@ -7,6 +7,7 @@
 #include "uGraphAxes.h"
 #include "uGraphData.h"
 #include "uParamStr.h"
+#include "uTextFit.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -129,20 +130,20 @@ void TFormGraph::ShowRangeStatus() {
     QString S = QStringLiteral("Диапазон c ") + DateTimeText(FRange.GetStart());
     if (FMode == 1)
         S += QStringLiteral(" по ") + DateTimeText(FRange.GetStop());
-    FStatus[0]->setText(S);
+    SetStatusText(0, S);
 }
 
 void TFormGraph::ShowSkippedDays(int Count) {
-    FStatus[5]->setText(Count > 0 ? QStringLiteral("пропущено дней: %1").arg(Count) : QString());
+    SetStatusText(5, Count > 0 ? QStringLiteral("пропущено дней: %1").arg(Count) : QString());
     FStatus[5]->setToolTip(Count > 0 ? QStringLiteral("Дни архива, которые не удалось прочитать") : QString());
 }
 
 void TFormGraph::ShowAxisStatus() {
     const QCPRange X = FChart->xAxis->range();
-    FStatus[1]->setText(QStringLiteral("c ") + FormatKey(DateTimePattern(), X.lower) + QStringLiteral(" по ") +
+    SetStatusText(1, QStringLiteral("c ") + FormatKey(DateTimePattern(), X.lower) + QStringLiteral(" по ") +
                         FormatKey(DateTimePattern(), X.upper));
     const TDescriptionOfDouble &D = Description();
-    FStatus[2]->setText(GraphNumberText(FChart->yAxis->range().size(), D.Precision, D.Digits) + D.Dimension);
+    SetStatusText(2, GraphNumberText(FChart->yAxis->range().size(), D.Precision, D.Digits) + D.Dimension);
 }
 
 void TFormGraph::ChartMouseMove(QMouseEvent *Event) {
@@ -163,7 +164,19 @@ void TFormGraph::ChartMouseMove(QMouseEvent *Event) {
         Text += GraphNumberText(V, D.Precision, 255);
     else
         Text += GraphNumberText(V, D.Precision, D.Digits) + QStringLiteral(", ") + D.Dimension;
-    FStatus[4]->setText(Text);
+    SetStatusText(4, Text);
+}
+
+void TFormGraph::SetStatusText(int Panel, const QString &Text) {
+    QLabel *Label = FStatus[Panel];
+    Label->setText(Text);
+    if (Panel < StatusPanels - 1) {
+        const int Needed = LabelWidthFor(Label, Text);
+        if (Label->maximumWidth() < Needed)
+            Label->setMaximumWidth(Needed);
+        if (Label->minimumWidth() < Needed)
+            Label->setMinimumWidth(Needed);
+    }
 }
 
 QString TFormGraph::StatusText(int Panel) const {

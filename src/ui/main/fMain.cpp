@@ -5,6 +5,7 @@
 #include "fSelectCMD.h"
 #include "fTransmitterSetup.h"
 #include "uEscapeKey.h"
+#include "uFirstStartLayout.h"
 #include "uFormat.h"
 #include "uGuiSync.h"
 #include "uLanx1Instance.h"
@@ -12,6 +13,7 @@
 #include "uParamStr.h"
 #include "uRequestDevices.h"
 #include "uString.h"
+#include "uTextFit.h"
 #include "uWindowPosition.h"
 #include "uWindows.h"
 
@@ -50,7 +52,7 @@ QString FrameText(const QByteArray &Frame, int Radix) {
 TFormMain::TFormMain(QWidget *Parent) : QMainWindow(Parent) {
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(QStringLiteral("ЛАНКС1хх - Одноэлементный"));
-    resize(800, 600);
+    resize(DefaultWidth, DefaultHeight);
     FormMain = this;
     Terminating = false;
     RequestCount = 0;
@@ -85,6 +87,14 @@ TFormMain::TFormMain(QWidget *Parent) : QMainWindow(Parent) {
     actLanx1Show->trigger();
     actLanx1ParShow->trigger();
     actSelectCmdShow->trigger();
+    // Windows with no saved position open side by side on the first start.
+    const auto TopLevel = [](const char *Name) -> QWidget * {
+        for (QWidget *W : QApplication::topLevelWidgets())
+            if (W->objectName() == QLatin1String(Name))
+                return W;
+        return nullptr;
+    };
+    ArrangeFirstStart({this, TopLevel("FormLanx1"), TopLevel("FormSelectCMD"), TopLevel("FormLanx1Par")});
     RefreshAll();
 }
 
@@ -151,7 +161,7 @@ void TFormMain::PortStatusRefresh() {
                          S.DataBits + QStringLiteral(", StopBits:") + S.StopBits + QStringLiteral(", Parity:") +
                          S.Parity + QStringLiteral(", FlowControl:") + S.FlowControl;
     FPanels[0]->setText(Text);
-    FPanels[0]->setFixedWidth(statusBar()->fontMetrics().horizontalAdvance(Text) + 14);
+    FPanels[0]->update();
 }
 
 // ---- echo

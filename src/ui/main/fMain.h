@@ -71,6 +71,9 @@ public:
     // The echo, newest line first (for the windows' users and tests).
     QStringList EchoLines() const;
     QLabel *StatusPanel(int Index) const { return FPanels[Index]; }
+    // The size the window opens at before a saved or first-start position.
+    static constexpr int DefaultWidth = 900;
+    static constexpr int DefaultHeight = 600;
     QPlainTextEdit *Echo() const { return mEcho; }
 
     // Menus whose enabled state follows polling, and the calibration pop-up

@@ -1,6 +1,9 @@
 // The main window's actions, menus, tool bar and status bar.
 #include "fMain.h"
 
+#include "TElidedLabel.h"
+#include "uTextFit.h"
+
 #include <QAction>
 #include <QActionGroup>
 #include <QLabel>
@@ -218,19 +221,26 @@ void TFormMain::CreateToolBar() {
 void TFormMain::CreateStatusBar() {
     QStatusBar *Bar = statusBar();
     Bar->setObjectName(QStringLiteral("StatusBar"));
+    // Permanent panels: the hover hints of menus and buttons (shown as tool
+    // tips too) must not blank the port and the counters while polling starts.
+    // The counters are as wide as seven digits need.
     const struct {
         const char *Text;
-        int Width;
+        const char *Widest;
         Qt::Alignment Align;
-    } Panels[4] = {{"СОМ порт", 400, Qt::AlignLeft | Qt::AlignVCenter},
-                   {"Запросов: ХХХХХ", 100, Qt::AlignCenter},
-                   {"Ответов: ХХХХХ", 100, Qt::AlignCenter},
-                   {"", 50, Qt::AlignLeft | Qt::AlignVCenter}};
+    } Panels[4] = {{"СОМ порт", "СОМ порт", Qt::AlignLeft | Qt::AlignVCenter},
+                   {"Запросов: 0", "Запросов: 9999999", Qt::AlignCenter},
+                   {"Ответов: 0", "Ответов: 9999999", Qt::AlignCenter},
+                   {"", "", Qt::AlignLeft | Qt::AlignVCenter}};
+    // The port panel takes the room the others leave and shortens a long port
+    // name in the middle rather than pushing the counters out.
     for (int i = 0; i < 4; ++i) {
-        FPanels[i] = new QLabel(QString::fromUtf8(Panels[i].Text), Bar);
+        const QString Text = QString::fromUtf8(Panels[i].Text);
+        FPanels[i] = i == 0 ? new TElidedLabel(Text, Bar) : new QLabel(Text, Bar);
         FPanels[i]->setObjectName(QStringLiteral("Panel%1").arg(i));
         FPanels[i]->setAlignment(Panels[i].Align);
-        FPanels[i]->setFixedWidth(Panels[i].Width);
-        Bar->addWidget(FPanels[i]);
+        if (i > 0)
+            FPanels[i]->setFixedWidth(i == 3 ? 50 : LabelWidthFor(FPanels[i], QString::fromUtf8(Panels[i].Widest)));
+        Bar->addPermanentWidget(FPanels[i], i == 0 ? 1 : 0);
     }
 }

@@ -281,6 +281,29 @@ void TFormTaraEditor::CreateChart() {
     Series2->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssSquare, Qt::red, Qt::red, 3));
     ChartTara->setMouseTracking(true);
     connect(ChartTara, &QCustomPlot::mouseMove, this, &TFormTaraEditor::ChartTaraMouseMove);
+    // Pixel positions are known once the chart is laid out, before it draws.
+    connect(ChartTara, &QCustomPlot::afterLayout, this, &TFormTaraEditor::KeepMarksInside);
+}
+
+void TFormTaraEditor::KeepMarksInside() {
+    const QRect Area = ChartTara->rect();
+    for (int i = 0; i < ChartTara->itemCount(); ++i) {
+        auto *Mark = qobject_cast<QCPItemText *>(ChartTara->item(i));
+        if (!Mark)
+            continue;
+        const QPointF At = Mark->position->pixelPosition();
+        const QMargins Pad = Mark->padding();
+        const QRect Text = QFontMetrics(Mark->font()).boundingRect(Mark->text());
+        const double W = Text.width() + Pad.left() + Pad.right();
+        const double H = Text.height() + Pad.top() + Pad.bottom();
+        Qt::Alignment Horizontal = Qt::AlignHCenter;
+        if (At.x() + W / 2 > Area.right())
+            Horizontal = Qt::AlignRight;
+        else if (At.x() - W / 2 < Area.left())
+            Horizontal = Qt::AlignLeft;
+        const Qt::Alignment Vertical = At.y() - H < Area.top() ? Qt::AlignTop : Qt::AlignBottom;
+        Mark->setPositionAlignment(Horizontal | Vertical);
+    }
 }
 
 // ---- state of the window

@@ -110,6 +110,9 @@ private:
     void CreateToolBar();
     void CreateControls();
     void CreateChart();
+    // Turns each value mark to the side of its point where the text stays
+    // inside the chart: left of the last points, below the top ones.
+    void KeepMarksInside();
 
     void SetFileName(const QString &Name);
     void ClearEditor();

@@ -342,17 +342,42 @@ void TVHistogram::DrawScale(QPainter &P, bool Reverse) {
     double Step = ScaleStep();
     for (double D : TickValues(Step)) {
         const int Y = Row(D);
-        if (Y < 0)
-            continue;
-        DrawTick(P, Y, kMajorTick);
-        DrawNumber(P, Y, D);
+        if (Y >= 0)
+            DrawTick(P, Y, kMajorTick);
     }
+    for (const TScaleNumber &Number : ScaleNumbers())
+        DrawNumber(P, Number);
     Step /= 2;
     for (double D : TickValues(Step)) {
         const int Y = Row(D);
         if (Y >= 0)
             DrawTick(P, Y, kMinorTick);
     }
+}
+
+std::vector<TVHistogram::TScaleNumber> TVHistogram::ScaleNumbers() const {
+    std::vector<TScaleNumber> Numbers;
+    if (!FShowScaleMarks || !FShowValues)
+        return Numbers;
+    const QFontMetrics Metrics(font());
+    const int TextHeight = Metrics.height();
+    const int B = BorderWidth();
+    QRect Last;
+    for (double D : TickValues(ScaleStep())) {
+        const int Y = ValueToY(FScaleReverse ? FMax - D : D);
+        if (Y < 0)
+            continue;
+        const QString Text = FormatNumber(D, 9, FDecimalSign, DefaultFormatSettings());
+        const int TextWidth = Metrics.horizontalAdvance(Text);
+        const int X = FScaleAlignment == saLeft ? B + 20 : width() - B - 21 - TextWidth;
+        const QRect Rect(X, Y - TextHeight / 2, TextWidth, TextHeight);
+        // One free pixel row between two numbers, else the later one is left out.
+        if (!Last.isNull() && Rect.intersects(Last.adjusted(0, -1, 0, 1)))
+            continue;
+        Numbers.push_back({D, Text, Rect});
+        Last = Rect;
+    }
+    return Numbers;
 }
 
 void TVHistogram::DrawTick(QPainter &P, int Row, int Length) {
@@ -366,18 +391,10 @@ void TVHistogram::DrawTick(QPainter &P, int Row, int Length) {
     }
 }
 
-void TVHistogram::DrawNumber(QPainter &P, int Row, double D) {
-    if (!FShowValues)
-        return;
-    const QString Text = FormatNumber(D, 9, FDecimalSign, DefaultFormatSettings());
-    const QFontMetrics Metrics(font());
-    const int TextWidth = Metrics.horizontalAdvance(Text);
-    const int TextHeight = Metrics.height();
-    const int B = BorderWidth();
-    const int X = FScaleAlignment == saLeft ? B + 20 : width() - B - 21 - TextWidth;
+void TVHistogram::DrawNumber(QPainter &P, const TScaleNumber &Number) {
     P.setFont(font());
     P.setPen(ToQColor(FColorValues));
-    P.drawText(QRect(X, Row - TextHeight / 2, TextWidth, TextHeight), ::Qt::AlignLeft | ::Qt::AlignTop, Text);
+    P.drawText(Number.Rect, ::Qt::AlignLeft | ::Qt::AlignTop, Number.Text);
 }
 
 void TVHistogram::DrawCaption(QPainter &P) {

@@ -80,6 +80,15 @@ public:
     // Values that get a tick for a step: Min + Step, Min + 2 Step, ... below Max.
     std::vector<double> TickValues(double Step) const;
     int BorderWidth() const { return FBorder == bNone ? 0 : 1; }
+    // The scale numbers that are drawn, with their text and rectangle: a
+    // number that would touch the one drawn before it is left out, so that
+    // neighbours never run into each other on a short or crowded scale.
+    struct TScaleNumber {
+        double Value;
+        QString Text;
+        QRect Rect;
+    };
+    std::vector<TScaleNumber> ScaleNumbers() const;
 
     // Composes the picture of the current state in the off-screen pixmap
     // (whether the control is shown or not) and returns it.
@@ -104,7 +113,7 @@ private:
     void DrawZones(QPainter &P);
     void DrawScale(QPainter &P, bool Reverse);
     void DrawTick(QPainter &P, int Row, int Length);
-    void DrawNumber(QPainter &P, int Row, double D);
+    void DrawNumber(QPainter &P, const TScaleNumber &Number);
     void DrawCaption(QPainter &P);
     void DrawBorder(QPainter &P);
     // A dotted horizontal line across the control, ColorEmpty between the dots.

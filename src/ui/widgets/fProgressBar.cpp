@@ -1,5 +1,6 @@
 #include "fProgressBar.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QLoggingCategory>
@@ -25,10 +26,22 @@ void CenterOnScreen(QWidget *Window) {
     Window->move(Frame.topLeft());
 }
 
+// The window the progress window belongs to: the one the user works in, else
+// the main window, so that the window manager keeps it above that window
+// rather than letting a click on the main window bury it.
+QWidget *ProgressOwner() {
+    if (QWidget *Active = QApplication::activeWindow())
+        return Active;
+    for (QWidget *W : QApplication::topLevelWidgets())
+        if (W->objectName() == QLatin1String("FormMain") && W->isVisible())
+            return W;
+    return nullptr;
+}
+
 } // namespace
 
-TFormProgressBar::TFormProgressBar(const QString &Text, int Max)
-    : QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), FText(Text), FMax(Max) {
+TFormProgressBar::TFormProgressBar(const QString &Text, int Max, QWidget *Owner)
+    : QWidget(Owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), FText(Text), FMax(Max) {
     setObjectName(QStringLiteral("FormProgressBar"));
     FProgressBar = new QProgressBar(this);
     FProgressBar->setObjectName(QStringLiteral("ProgressBar"));
@@ -63,7 +76,7 @@ void TFormProgressBar::UpdateCaption() {
 void ShowProgress(const QString &Text, int Position, int Max) {
     try {
         if (!TheWindow) {
-            TheWindow = new TFormProgressBar(Text, Max);
+            TheWindow = new TFormProgressBar(Text, Max, ProgressOwner());
             CenterOnScreen(TheWindow);
             // A window left open is not left behind when the program ends.
             static const bool Hooked = [] {

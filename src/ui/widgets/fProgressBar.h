@@ -19,7 +19,8 @@ void CloseProgress();
 class TFormProgressBar : public QWidget {
     Q_OBJECT
 public:
-    TFormProgressBar(const QString &Text, int Max);
+    // Owner: the window it stays above (a window of its own, transient for Owner).
+    TFormProgressBar(const QString &Text, int Max, QWidget *Owner = nullptr);
 
     QString Text() const { return FText; }
     int Max() const { return FMax; }

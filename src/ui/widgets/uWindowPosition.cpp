@@ -72,6 +72,11 @@ void LoadWindowPosition(QObject *AObject) {
     }
 }
 
+bool HasSavedWindowPosition(QObject *AObject) {
+    const QWidget *Window = AsWindow(AObject);
+    return Window && TIniFile(WindowPositionFile()).SectionExists(SectionOf(Window));
+}
+
 void SaveWindowPosition(QObject *AObject) {
     QWidget *Window = AsWindow(AObject);
     if (!Window)

@@ -13,6 +13,8 @@ QString WindowPositionFile();
 // its state; missing keys keep the current values. Anything that is not a
 // window is ignored, and so is a missing file or INI folder.
 void LoadWindowPosition(QObject *AObject);
+// True when the file holds a position for this window.
+bool HasSavedWindowPosition(QObject *AObject);
 // Stores a top-level window's bounds and state, creating the file when missing
 // (not the INI folder). Throws EIniFileError when the file cannot be written.
 void SaveWindowPosition(QObject *AObject);

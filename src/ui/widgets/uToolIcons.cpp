@@ -318,12 +318,12 @@ void Draw(TToolIcon Kind, QPainter &Painter) {
     }
     case TToolIcon::ZoomOut:
         DrawMagnifier(S);
-        S.Line(QPointF(7, 10), QPointF(13, 10), kBlue, 2);
+        S.Line(QPointF(6.5, 10), QPointF(13.5, 10), kBlue, 2.25);
         break;
     case TToolIcon::ZoomIn:
         DrawMagnifier(S);
-        S.Line(QPointF(7, 10), QPointF(13, 10), kBlue, 2);
-        S.Line(QPointF(10, 7), QPointF(10, 13), kBlue, 2);
+        S.Line(QPointF(6.5, 10), QPointF(13.5, 10), kBlue, 2.25);
+        S.Line(QPointF(10, 6.5), QPointF(10, 13.5), kBlue, 2.25);
         break;
     case TToolIcon::ShowAllX:
         S.Line(QPointF(3, 5), QPointF(3, 19), kInk, 2);

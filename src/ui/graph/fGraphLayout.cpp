@@ -183,7 +183,7 @@ void TFormGraph::CreateActions() {
 
 void TFormGraph::CreateMenus() {
     // Two rows: the mode and the picture buttons, then the interval presets.
-    auto *Tools = addToolBar(QStringLiteral("ToolBar"));
+    auto *Tools = addToolBar(QStringLiteral("Панель инструментов"));
     Tools->setObjectName(QStringLiteral("ToolBar"));
     Tools->addActions({actCurrent, actStartStopDT});
     Tools->addSeparator();

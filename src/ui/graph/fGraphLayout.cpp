@@ -6,6 +6,7 @@
 
 #include "uGraphAxes.h"
 #include "uGraphData.h"
+#include "uToolIcons.h"
 
 #include <QActionGroup>
 #include <QLabel>
@@ -16,6 +17,7 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <qcustomplot.h>
+#include <utility>
 
 void TFormGraph::CreateChart() {
     auto *Central = new QWidget(this);
@@ -180,15 +182,24 @@ void TFormGraph::CreateActions() {
     connect(actSet4Milimeters, &QAction::triggered, this, &TFormGraph::actSet4MilimetersExecute);
     connect(actMarks, &QAction::triggered, this, &TFormGraph::actMarksExecute);
     addAction(actSet4Milimeters);
+
+    const std::pair<QAction *, TToolIcon> Icons[] = {
+        {actUndoZoom, TToolIcon::UndoZoom},         {actZoomMinus, TToolIcon::ZoomOut},
+        {actZoomPlus, TToolIcon::ZoomIn},           {actShowAllX, TToolIcon::ShowAllX},
+        {actShowAllY, TToolIcon::ShowAllY},         {actYRangeSet, TToolIcon::SetYRange},
+        {actShowAllXY, TToolIcon::ShowAll},         {actPointsTrue, TToolIcon::PointsShow},
+        {actPointsFalse, TToolIcon::PointsHide},    {actScanEndOn, TToolIcon::FollowOn},
+        {actScanEndOff, TToolIcon::FollowOff},      {actReportPreview, TToolIcon::PrintPreview},
+        {actClose, TToolIcon::CloseWindow}};
+    for (const auto &[Action, Kind] : Icons)
+        Action->setIcon(ToolIcon(Kind));
 }
 
 void TFormGraph::CreateMenus() {
-    auto *Tools = addToolBar(QStringLiteral("ToolBar"));
+    // Two rows: the mode and the picture buttons, then the interval presets.
+    auto *Tools = addToolBar(QStringLiteral("Панель инструментов"));
     Tools->setObjectName(QStringLiteral("ToolBar"));
     Tools->addActions({actCurrent, actStartStopDT});
-    Tools->addSeparator();
-    for (QAction *A : FPresetActions)
-        Tools->addAction(A);
     Tools->addSeparator();
     Tools->addActions({actUndoZoom, actZoomMinus, actZoomPlus, actShowAllX, actShowAllY, actYRangeSet, actShowAllXY});
     Tools->addSeparator();
@@ -197,6 +208,11 @@ void TFormGraph::CreateMenus() {
     Tools->addActions({actScanEndOn, actScanEndOff});
     Tools->addSeparator();
     Tools->addActions({actReportPreview, actClose});
+    addToolBarBreak();
+    auto *Intervals = addToolBar(QStringLiteral("Интервал"));
+    Intervals->setObjectName(QStringLiteral("IntervalBar"));
+    for (QAction *A : FPresetActions)
+        Intervals->addAction(A);
 
     QMenuBar *Bar = menuBar();
     QMenu *Range = Bar->addMenu(QStringLiteral("Диапазон"));

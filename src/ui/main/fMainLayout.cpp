@@ -3,14 +3,15 @@
 
 #include "TElidedLabel.h"
 #include "uTextFit.h"
+#include "uToolIcons.h"
 
 #include <QAction>
 #include <QActionGroup>
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
-#include <QStyle>
 #include <QToolBar>
+#include <utility>
 
 namespace {
 
@@ -134,30 +135,27 @@ void TFormMain::CreateActions() {
                             actTurning20mARead, actTurning20mAWrite, actControlRegisterWrite, actAllParamWrite})
         Action->setVisible(false);
 
-    // The desktop's icon theme when there is one, else Qt's own pictures, so
-    // that the tool bar shows recognisable icons on any machine.
-    struct TIcon {
-        QAction *Action;
-        const char *ThemeName;
-        QStyle::StandardPixmap Fallback;
-    };
-    const TIcon Icons[] = {
-        {actLanx1Load, "document-open", QStyle::SP_DialogOpenButton},
-        {actLanx1Save, "document-save", QStyle::SP_DialogSaveButton},
-        {actOprosStart, "media-playback-start", QStyle::SP_MediaPlay},
-        {actOprosStop, "media-playback-stop", QStyle::SP_MediaStop},
-        {actSelectCmdShow, "view-list-details", QStyle::SP_FileDialogDetailedView},
-        {actLanx1Show, "utilities-system-monitor", QStyle::SP_ComputerIcon},
-        {actLanx1ParShow, "document-properties", QStyle::SP_FileDialogInfoView},
-        {actTurning20mAShow, "go-top", QStyle::SP_ArrowUp},
-        {actTurning4mAShow, "go-bottom", QStyle::SP_ArrowDown},
-        {actTaraEditor, "accessories-text-editor", QStyle::SP_FileDialogContentsView},
-        {actReadAll, "view-refresh", QStyle::SP_BrowserReload},
-        {actAllParamRead, "go-down", QStyle::SP_ArrowDown},
-        {actAllParamWrite, "go-up", QStyle::SP_ArrowUp},
-        {actClose, "application-exit", QStyle::SP_DialogCloseButton}};
-    for (const TIcon &I : Icons)
-        I.Action->setIcon(QIcon::fromTheme(QString::fromLatin1(I.ThemeName), style()->standardIcon(I.Fallback)));
+    // Pictures drawn by the program: the same on every machine, one per command.
+    const std::pair<QAction *, TToolIcon> Icons[] = {
+        {actLanx1Load, TToolIcon::OpenFile},
+        {actLanx1Save, TToolIcon::SaveFile},
+        {actOprosStart, TToolIcon::PollStart},
+        {actOprosStop, TToolIcon::PollStop},
+        {actSelectCmdShow, TToolIcon::CommandList},
+        {actLanx1Show, TToolIcon::Readings},
+        {actLanx1ParShow, TToolIcon::Parameters},
+        {actTurning20mAShow, TToolIcon::Trimming20mA},
+        {actTurning4mAShow, TToolIcon::Trimming4mA},
+        {actTaraEditor, TToolIcon::TableEditor},
+        {actReadAll, TToolIcon::ReadAll},
+        {actLevelRead, TToolIcon::ReadLevel},
+        {actVolumeRead, TToolIcon::ReadVolume},
+        {actFreqRead, TToolIcon::ReadFrequency},
+        {actAllParamRead, TToolIcon::ReadFromDevice},
+        {actAllParamWrite, TToolIcon::WriteToDevice},
+        {actClose, TToolIcon::Exit}};
+    for (const auto &[Action, Kind] : Icons)
+        Action->setIcon(ToolIcon(Kind));
 }
 
 void TFormMain::CreateMenus() {
@@ -211,7 +209,7 @@ void TFormMain::CreateMenus() {
 void TFormMain::CreateToolBar() {
     ToolBar = addToolBar(QStringLiteral("ToolBar"));
     ToolBar->setObjectName(QStringLiteral("ToolBar"));
-    // Buttons whose icon the desktop theme lacks show their caption instead.
+    // Pictures only, the caption in the tool tip; Dec and Hex keep their text.
     Fill(ToolBar, {actLanx1Load, actLanx1Save, nullptr, actOprosStart, actOprosStop, nullptr, act10, act16, nullptr,
                    actSelectCmdShow, actLanx1Show, actLanx1ParShow, actTurning20mAShow, actTurning4mAShow,
                    actTaraEditor, nullptr, actReadAll, actLevelRead, actVolumeRead, actFreqRead, nullptr,

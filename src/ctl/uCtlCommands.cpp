@@ -3,6 +3,7 @@
 #include "Tara.h"
 #include "uBDE.h"
 #include "uCtlSession.h"
+#include "uCtlTableFiles.h"
 #include "uDataCtrl.h"
 #include "uDateTime.h"
 #include "uLanx1Instance.h"
@@ -433,8 +434,14 @@ int RunPoll(const TGlobalOptions &Options, const QStringList &Args, QTextStream 
 }
 
 int RunTable(const TGlobalOptions &Options, const QStringList &Args, QTextStream &Out) {
-    const TCommandArgs A = SplitCommandArgs(Args, {});
+    const TCommandArgs A = SplitCommandArgs(Args, TableImportOptions());
     const QString Sub = A.Words.value(0);
+    if (Sub == QLatin1String("import"))
+        return RunTableImport(A, Out);
+    if (!A.Options.isEmpty())
+        throw ECtlUsage(QStringLiteral("option ") + A.Options.firstKey() + QStringLiteral(" is only for table import"));
+    if (Sub == QLatin1String("export"))
+        return RunTableExport(A, Out);
     const auto Expect = [&](int Count, const char *Usage) {
         if (A.Words.size() != Count)
             throw ECtlUsage(QStringLiteral("usage: lanx1ctl table ") + QLatin1String(Usage));
@@ -480,7 +487,7 @@ int RunTable(const TGlobalOptions &Options, const QStringList &Args, QTextStream
         Out << "Volume=" << NumberText(Volume) << u'\n';
         return ExitOk;
     }
-    throw ECtlUsage(QStringLiteral("table: expected read, write or volume"));
+    throw ECtlUsage(QStringLiteral("table: expected read, write, volume, import or export"));
 }
 
 int RunArchive(const TGlobalOptions &, const QStringList &Args, QTextStream &Out) {

@@ -40,8 +40,18 @@ bool ToDouble(QStringView Run, double &Value) {
     return true;
 }
 
-// The count of a header: an optionally signed decimal integer, anything else 0.
-qint64 HeaderCount(QStringView Text) {
+bool FileExists(const QString &Path) {
+    const QFileInfo Info(Path);
+    return Info.exists() && !Info.isDir();
+}
+
+} // namespace
+
+qint64 TableHeaderCount(const QString &HeaderLine) {
+    const qsizetype Eq = HeaderLine.indexOf(u'=');
+    if (Eq < 0)
+        return 0;
+    const QStringView Text = QStringView(HeaderLine).mid(Eq + 1);
     bool Ok = false;
     const int Count = Text.toInt(&Ok, 10);
     // toInt also accepts surrounding blanks; a count must be the digits alone.
@@ -50,8 +60,7 @@ qint64 HeaderCount(QStringView Text) {
     return Count;
 }
 
-// The index of the first header of Name, or -1.
-qsizetype FindHeader(const QStringList &Lines, const QString &Name) {
+qsizetype FindTableHeader(const QStringList &Lines, const QString &Name) {
     for (qsizetype i = 0; i < Lines.size(); ++i) {
         const QString &Line = Lines[i];
         const qsizetype Eq = Line.indexOf(u'=');
@@ -62,13 +71,6 @@ qsizetype FindHeader(const QStringList &Lines, const QString &Name) {
     }
     return -1;
 }
-
-bool FileExists(const QString &Path) {
-    const QFileInfo Info(Path);
-    return Info.exists() && !Info.isDir();
-}
-
-} // namespace
 
 bool ScanNumber(const QString &Line, qsizetype &Pos, double &Value) {
     if (Pos < 0 || Pos >= Line.size())
@@ -96,11 +98,10 @@ bool TTara::LoadFromStrings(const QStringList &Lines) {
     Table.clear();
     if (TableName.isEmpty() || !FileExists(FileName))
         return false;
-    const qsizetype Header = FindHeader(Lines, TableName);
+    const qsizetype Header = FindTableHeader(Lines, TableName);
     if (Header < 0)
         return false;
-    const qsizetype EqPos = Lines[Header].indexOf(u'=');
-    const qint64 Count = HeaderCount(QStringView(Lines[Header]).mid(EqPos + 1));
+    const qint64 Count = TableHeaderCount(Lines[Header]);
     if (Count < 0)
         return false;
 
@@ -186,17 +187,22 @@ QStringList TypicalTableLines() {
     return Lines;
 }
 
-QStringList DeviceTableLines(std::span<const TTaraPoint, 32> Points) {
+QStringList TableLines(const QString &Name, std::span<const TTaraPoint> Points, const QString &Units) {
     TFormatSettings Comma;
     Comma.DecimalSeparator = u',';
     Comma.ThousandSeparator = QChar();
     // Nine digits give every single back; no exponent, which the point reader
     // would take for a second number ("1E-6" is 1 and -6).
     const auto Text = [&Comma](double V) { return FloatToStrNoExponent(V, 9, Comma); };
-    QStringList Lines{kStars, kFormat, kLayout, QStringLiteral("* Уровень -> Объем             "), kStars,
-                      QStringLiteral("ttFromLanx1=32")};
+    QStringList Lines{kStars, kFormat, kLayout, (QStringLiteral("* ") + Units).leftJustified(kStars.size()), kStars,
+                      Name + u'=' + QString::number(Points.size())};
     for (const TTaraPoint &P : Points)
         Lines << Text(P.Level) + u' ' + Text(P.Volume);
+    return Lines;
+}
+
+QStringList DeviceTableLines(std::span<const TTaraPoint, 32> Points) {
+    QStringList Lines = TableLines(QStringLiteral("ttFromLanx1"), Points, QStringLiteral("Уровень -> Объем"));
     Lines << QString();
     return Lines;
 }

@@ -50,6 +50,21 @@ public:
     bool LevelToVolume(double Level, double &Volume) const;
 };
 
+// The index in Lines of the header of the table Name as LoadFromStrings
+// finds it (the first, letter case ignored), or -1.
+qsizetype FindTableHeader(const QStringList &Lines, const QString &Name);
+// The point count of a header line: the whole number after the first '=',
+// 0 when there is none (as LoadFromStrings reads it).
+qint64 TableHeaderCount(const QString &HeaderLine);
+
+// A table as the program writes it: the comment block of the typical file
+// with Units on its fourth line ("Уровень, % -> Объем, %"), the header
+// "Name=<count>", then a line "level volume" per point, each number in the
+// general format with 9 significant digits and the decimal comma, never with
+// an exponent (the point reader would take "1E-6" for 1 and -6), so that each
+// reads back as the same single.
+QStringList TableLines(const QString &Name, std::span<const TTaraPoint> Points, const QString &Units);
+
 // The 48 lines of the typical table file: "ttDefault1" (0..10000 mm onto
 // 0..100 %) and the 32-point "ttDefault2" (level % onto volume %).
 QStringList TypicalTableLines();

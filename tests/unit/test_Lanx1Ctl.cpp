@@ -7,8 +7,11 @@
 #include "TLanx1DeviceModel.h"
 #include "TestEnvironment.h"
 #include "uBDE.h"
+#include "uCertificate.h"
+#include "uFormat.h"
 #include "uMath.h"
 #include "uString.h"
+#include "uTableReduction.h"
 #include "uTextFile.h"
 #include "uWin1251.h"
 
@@ -19,6 +22,7 @@
 #include <QFile>
 #include <QMap>
 #include <QProcess>
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <gtest/gtest.h>
@@ -498,4 +502,168 @@ TEST_F(Lanx1Ctl, PollGoesOnWhenThePortComesBack) {
     P.waitForFinished();
     EXPECT_EQ(Err.count("port lost: "), 1) << Err.toStdString();
     EXPECT_EQ(Err.count("port back: "), 1) << Err.toStdString();
+}
+
+namespace {
+
+// A horizontal cylinder 2 m across, one row a millimetre, litres to one
+// decimal, as a spreadsheet exports its certificate: Windows-1251, ';' and
+// the decimal comma, under a title and a header.
+QByteArray CylinderCertificate(int Rows = 2001) {
+    const double Radius = (Rows - 1) / 2.0, Length = 4000;
+    QString Text = QStringLiteral("Градуировочная таблица резервуара РГС-12;;\r\nУровень, мм;Объем, л;\r\n");
+    for (int h = 0; h < Rows; ++h) {
+        const double C = std::clamp(Radius - h, -Radius, Radius);
+        const double Area = Radius * Radius * std::acos(C / Radius) - C * std::sqrt(Radius * Radius - C * C);
+        Text += QString::number(h) + u';' + QString::number(Area * Length * 1e-6, 'f', 1).replace(u'.', u',') + u'\r' + u'\n';
+    }
+    return ToWin1251(Text);
+}
+
+// The table the program would make of the certificate itself.
+TTableReduction Reduced(const QByteArray &Certificate, int Points, TPerCentTable &Table) {
+    TCertificate C;
+    std::vector<TCertificateRow> Rows;
+    EXPECT_FALSE(ParseCertificate(Certificate, C).Failed());
+    EXPECT_FALSE(CertificateRows(C, C.LevelColumn, C.VolumeColumn, Rows).Failed());
+    EXPECT_FALSE(ScaleToPerCent(Rows, Rows.back().Level, Rows.back().Volume, Table).Failed());
+    return ReduceTable(Table.Points, Points);
+}
+
+TTaraTable LoadedTable(const QString &File, const QString &Name) {
+    TTara Tara;
+    Tara.FileName = File;
+    Tara.TableName = Name;
+    EXPECT_TRUE(Tara.LoadFromStrings(ReadTextLines(File))) << Name.toStdString();
+    return Tara.Table;
+}
+
+} // namespace
+
+TEST_F(Lanx1Ctl, TableImportPutsTheBestPointsOfACertificateIntoATableFile) {
+    const QString Csv = Folder.File(QStringLiteral("РГС-12.csv"));
+    const QString Tables = Folder.File(QStringLiteral("tanks.txt"));
+    WriteAll(Csv, CylinderCertificate());
+    TCtlResult R = Ctl({"table", "import", Csv, Tables, "РГС-12"});
+    ASSERT_EQ(R.Status, 0) << R.Err.toStdString();
+    EXPECT_TRUE(R.Err.isEmpty());
+    QMap<QString, QString> V = R.Values();
+    EXPECT_EQ(V.keys(), (QStringList{"LevelUnit", "MaxError", "MaxErrorAt", "MaxErrorVolume", "Points", "Rows",
+                                     "RowsAboveHeight", "VolumeUnit"}));
+    EXPECT_EQ(V["Points"], QStringLiteral("32"));
+    EXPECT_EQ(V["Rows"], QStringLiteral("2001"));
+    EXPECT_EQ(V["RowsAboveHeight"], QStringLiteral("0"));
+    EXPECT_EQ(V["LevelUnit"], QStringLiteral("mm"));
+    EXPECT_EQ(V["VolumeUnit"], QStringLiteral("l"));
+
+    // The same reduction as in the program, printed exactly and written to 9 digits.
+    TPerCentTable Table;
+    const TTableReduction Expected = Reduced(CylinderCertificate(), 32, Table);
+    EXPECT_EQ(V["MaxError"], ExactNumberText(Expected.MaxError));
+    EXPECT_EQ(V["MaxErrorAt"].toDouble(), Table.Points[Expected.MaxErrorRow].Level);
+    EXPECT_NEAR(V["MaxErrorVolume"].toDouble(), V["MaxError"].toDouble() * 12566.4 / 100, 1e-9)
+        << "litres of the 12,566.4 l tank";
+    const TTaraTable Written = LoadedTable(Tables, QStringLiteral("РГС-12"));
+    ASSERT_EQ(Written.size(), 32u);
+    for (size_t k = 0; k < Written.size(); ++k) {
+        EXPECT_FLOAT_EQ(static_cast<float>(Written[k].Level), static_cast<float>(Table.Points[Expected.Rows[k]].Level));
+        EXPECT_FLOAT_EQ(static_cast<float>(Written[k].Volume), static_cast<float>(Table.Points[Expected.Rows[k]].Volume));
+    }
+    EXPECT_EQ(Written.front().Level, 0);
+    EXPECT_EQ(Written.back().Level, 100);
+    EXPECT_EQ(Written.back().Volume, 100);
+
+    // Another table goes beside it; the same name again replaces it.
+    R = Ctl({"table", "import", Csv, Tables, "half", "--points", "8", "--height", "1000", "--capacity=20000",
+             "--volume-unit", "dal", "--columns", "1,2"});
+    ASSERT_EQ(R.Status, 0) << R.Err.toStdString();
+    V = R.Values();
+    EXPECT_EQ(V["Points"], QStringLiteral("8"));
+    EXPECT_EQ(V["Rows"], QStringLiteral("1001"));
+    EXPECT_EQ(V["RowsAboveHeight"], QStringLiteral("1000"));
+    EXPECT_EQ(V["VolumeUnit"], QStringLiteral("dal"));
+    const TTaraTable Half = LoadedTable(Tables, QStringLiteral("half"));
+    ASSERT_EQ(Half.size(), 8u);
+    EXPECT_EQ(Half.back().Level, 100);
+    EXPECT_NEAR(Half.back().Volume, 100.0 * 6283.2 / 20000, 0.01);
+    R = Ctl({"table", "import", Csv, Tables, "РГС-12", "--points", "4"});
+    ASSERT_EQ(R.Status, 0) << R.Err.toStdString();
+    EXPECT_EQ(LoadedTable(Tables, QStringLiteral("РГС-12")).size(), 4u);
+    EXPECT_EQ(LoadedTable(Tables, QStringLiteral("half")).size(), 8u);
+    EXPECT_EQ(ReadTextLines(Tables).count(QStringLiteral("РГС-12=4")), 1);
+}
+
+TEST_F(Lanx1Ctl, TableExportWritesACsvThatImportsBackUnchanged) {
+    const QString Source = Folder.File(QStringLiteral("source.txt"));
+    WriteTableFile(Source); // "T": 32 points with no three in a line
+    const QString Csv = Folder.File(QStringLiteral("t.csv"));
+    TCtlResult R = Ctl({"table", "export", Source, "t", Csv});
+    ASSERT_EQ(R.Status, 0) << R.Err.toStdString();
+    EXPECT_EQ(R.Out, QStringLiteral("Points=32\n"));
+    EXPECT_TRUE(ReadAll(Csv).startsWith(ToWin1251(QStringLiteral("Уровень, %;Объем, %\r\n0;0\r\n"))));
+
+    const QString Back = Folder.File(QStringLiteral("back.txt"));
+    R = Ctl({"table", "import", Csv, Back, "T", "--height", "982.7", "--capacity", "877.393"});
+    ASSERT_EQ(R.Status, 0) << R.Err.toStdString();
+    EXPECT_EQ(R.Values().value("Points"), QStringLiteral("32"));
+    EXPECT_EQ(R.Values().value("MaxError"), QStringLiteral("0"));
+    const TTaraTable Original = LoadedTable(Source, QStringLiteral("T"));
+    const TTaraTable Imported = LoadedTable(Back, QStringLiteral("T"));
+    ASSERT_EQ(Imported.size(), Original.size());
+    for (size_t k = 0; k < Imported.size(); ++k) {
+        // Per cent to 9 digits.
+        EXPECT_NEAR(Imported[k].Level * 982.7 / 100, Original[k].Level, 1e-6 * Original[k].Level) << k;
+        EXPECT_NEAR(Imported[k].Volume * 877.393 / 100, Original[k].Volume, 1e-6 * Original[k].Volume) << k;
+    }
+
+    EXPECT_EQ(Ctl({"table", "export", Source, "Missing", Csv}).Status, 1);
+    EXPECT_EQ(Ctl({"table", "export", Folder.File(QStringLiteral("absent.txt")), "T", Csv}).Status, 1);
+}
+
+TEST_F(Lanx1Ctl, TableImportRefusesUnusableFilesByLineAndWritesNothing) {
+    const QString Tables = Folder.File(QStringLiteral("tanks.txt"));
+    const QString Csv = Folder.File(QStringLiteral("bad.csv"));
+    struct TCase {
+        QByteArray Text;
+        const char *Says;
+    };
+    const TCase Cases[] = {
+        {"", "Файл пуст"},
+        {"Уровень;Объем\r\n0;0\r\n10;5\r\n10;6\r\n", "Строка 4: уровень"},
+        {"0;0\r\n10;5\r\n20;4\r\n", "Строка 3: объём"},
+        {"0;0\r\n10;n/a\r\n", "Строка 2: в столбце 2"},
+        {"0;0\r\n10;inf\r\n", "Строка 2: в столбце 2"},
+        {"0;0\r\n", "Строка 1: в файле только одна строка"},
+    };
+    for (const TCase &C : Cases) {
+        WriteAll(Csv, C.Text);
+        const TCtlResult R = Ctl({"table", "import", Csv, Tables, "T"});
+        EXPECT_EQ(R.Status, 1) << C.Says;
+        EXPECT_EQ(R.Err.count(u'\n'), 1) << R.Err.toStdString();
+        EXPECT_TRUE(R.Err.contains(QString::fromUtf8(C.Says))) << R.Err.toStdString();
+        EXPECT_TRUE(R.Out.isEmpty());
+        EXPECT_FALSE(QFile::exists(Tables)) << C.Says;
+    }
+    EXPECT_EQ(Ctl({"table", "import", Folder.File(QStringLiteral("absent.csv")), Tables, "T"}).Status, 1);
+    WriteAll(Csv, "0;0\r\n1;1\r\n");
+    EXPECT_EQ(Ctl({"table", "import", Csv, Folder.Path(), "T"}).Status, 1) << "a folder is no table file";
+
+    for (const QStringList &Bad :
+         {QStringList{"table", "import", Csv, Tables}, QStringList{"table", "import", Csv, Tables, "T", "extra"},
+          QStringList{"table", "import", Csv, Tables, "T", "--points", "1"},
+          QStringList{"table", "import", Csv, Tables, "T", "--points", "33"},
+          QStringList{"table", "import", Csv, Tables, "T", "--height", "-5"},
+          QStringList{"table", "import", Csv, Tables, "T", "--capacity", "lots"},
+          QStringList{"table", "import", Csv, Tables, "T", "--columns", "2,2"},
+          QStringList{"table", "import", Csv, Tables, "T", "--columns", "1"},
+          QStringList{"table", "import", Csv, Tables, "T", "--level-unit", "km"},
+          QStringList{"table", "import", Csv, Tables, "T", "--volume-unit", "gal"},
+          QStringList{"table", "import", Csv, Tables, "a=b"}, QStringList{"table", "export", Tables, "T"},
+          QStringList{"table", "volume", Tables, "T", "5", "--points", "4"}}) {
+        const TCtlResult R = Ctl(Bad);
+        EXPECT_EQ(R.Status, 2) << Bad.join(u' ').toStdString();
+        EXPECT_EQ(R.Err.count(u'\n'), 1) << Bad.join(u' ').toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(Tables));
+    EXPECT_EQ(Sim.Sim().RequestCount(), 0);
 }

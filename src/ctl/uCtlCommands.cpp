@@ -226,20 +226,6 @@ void WaitUntil(std::chrono::steady_clock::time_point Deadline) {
     }
 }
 
-// ---- table
-
-TTara LoadTableFile(const QString &File, const QString &Name, bool &Loaded) {
-    bool Ok = false;
-    const QStringList Lines = ReadTextLines(File, &Ok);
-    if (!Ok)
-        throw ECtlFailure(QStringLiteral("cannot read the table file ") + File);
-    TTara Tara;
-    Tara.FileName = File;
-    Tara.TableName = Name;
-    Loaded = Tara.LoadFromStrings(Lines);
-    return Tara;
-}
-
 } // namespace
 
 void RequestPollStop() {

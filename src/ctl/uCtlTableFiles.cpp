@@ -124,10 +124,7 @@ int RunTableImport(const TCommandArgs &A, QTextStream &Out) {
     return ExitOk;
 }
 
-int RunTableExport(const TCommandArgs &A, QTextStream &Out) {
-    if (A.Words.size() != 4)
-        throw ECtlUsage(QStringLiteral("usage: lanx1ctl table export FILE NAME CSV"));
-    const QString &File = A.Words[1], &Name = A.Words[2], &Csv = A.Words[3];
+TTara LoadTableFile(const QString &File, const QString &Name, bool &Loaded) {
     bool Ok = false;
     const QStringList Lines = ReadTextLines(File, &Ok);
     if (!Ok)
@@ -135,7 +132,17 @@ int RunTableExport(const TCommandArgs &A, QTextStream &Out) {
     TTara Tara;
     Tara.FileName = File;
     Tara.TableName = Name;
-    if (!Tara.LoadFromStrings(Lines) || Tara.Table.empty())
+    Loaded = Tara.LoadFromStrings(Lines);
+    return Tara;
+}
+
+int RunTableExport(const TCommandArgs &A, QTextStream &Out) {
+    if (A.Words.size() != 4)
+        throw ECtlUsage(QStringLiteral("usage: lanx1ctl table export FILE NAME CSV"));
+    const QString &File = A.Words[1], &Name = A.Words[2], &Csv = A.Words[3];
+    bool Loaded = false;
+    const TTara Tara = LoadTableFile(File, Name, Loaded);
+    if (!Loaded || Tara.Table.empty())
         throw ECtlFailure(QStringLiteral("table ") + Name + QStringLiteral(" of ") + File +
                           QStringLiteral(" does not load, nothing written"));
     const QString Problem = WriteTableCsv(Csv, Tara.Table);

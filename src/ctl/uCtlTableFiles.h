@@ -2,9 +2,14 @@
 // The offline table commands of lanx1ctl that move tables between table files
 // and spreadsheet files: "table import" (a tank's calibration certificate
 // reduced to the transducer's points) and "table export".
+#include "Tara.h"
 #include "uCtlArgs.h"
 
 #include <QTextStream>
+
+// The table Name of the table file File; Loaded tells whether it loads.
+// Throws ECtlFailure when the file cannot be read.
+TTara LoadTableFile(const QString &File, const QString &Name, bool &Loaded);
 
 // The options "table import" takes.
 const QStringList &TableImportOptions();

@@ -2,6 +2,7 @@
 // table: a calibration certificate imported as a new table through the import
 // dialog, a table exported as CSV, and a table of more points than the device
 // holds sent as its best 32 points once the user agrees.
+#include "EditNum.h"
 #include "EngineRig.h"
 #include "Lanx1.h"
 #include "RecordingMessages.h"

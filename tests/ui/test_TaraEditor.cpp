@@ -497,14 +497,6 @@ TEST_F(TaraEditor, WritingSendsTheTableWithNotANumberBeyondIt) {
                                            QStringLiteral("Запись значений уровня: 2 блок"),
                                            QStringLiteral("Запись значений уровня: 1 блок"),
                                            QStringLiteral("Записать тарировочную таблицу в прибор")}));
-
-    // A 40-point table: its first 32 points.
-    OpenLines(QStringLiteral("forty.txt"), TableLines(QStringLiteral("F"), 40));
-    Form->actSaveToKelm->trigger();
-    for (int i = 0; i < 32; ++i) {
-        EXPECT_FLOAT_EQ(Rig->Sim().FloatAt(TModel::rgTableLevels + 2 * i), (i + 1) * 10.0f) << i;
-        EXPECT_FLOAT_EQ(Rig->Sim().FloatAt(TModel::rgTableVolumes + 2 * i), (i + 1) * 2.5f) << i;
-    }
 }
 
 TEST_F(TaraEditor, TableThatDidNotLoadIsNotSent) {

@@ -147,11 +147,15 @@ void TFormTaraEditor::CreateActions() {
     ACTION(actOnSelect, "", "");
     ACTION(actLoadFromKelm, "Считать из прибора", "Считать тарировочную таблицу из прибора");
     ACTION(actSaveToKelm, "Записать в прибор", "Записать тарировочную таблицу в прибор");
+    ACTION(actImportCertificate, "Импорт градуировочной таблицы…",
+           "Добавить таблицу из градуировочной таблицы резервуара (CSV, текст)");
+    ACTION(actExportCsv, "Экспорт в CSV…", "Записать выбранную таблицу в файл CSV");
 #undef ACTION
 
     actCreateTaraFile->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
     actLoadTaraFile->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     actSaveTaraFile->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    actImportCertificate->setIconText(QStringLiteral("Импорт"));
     actGraphPoints->setCheckable(true);
     actGraphPoints->setChecked(true);
     actGraphMarks->setCheckable(true);
@@ -172,6 +176,9 @@ void TFormTaraEditor::CreateMenus() {
     Work->addAction(actSaveTaraFile);
     Work->addAction(actSaveAsTaraFile);
     Work->addSeparator();
+    Work->addAction(actImportCertificate);
+    Work->addAction(actExportCsv);
+    Work->addSeparator();
     Work->addAction(actExit);
     QMenu *Graph = menuBar()->addMenu(QStringLiteral("График"));
     Graph->addAction(actGraphPoints);
@@ -187,6 +194,7 @@ void TFormTaraEditor::CreateToolBar() {
     ToolBar->setMovable(false);
     for (QAction *A : {actCreateTaraFile, actLoadTaraFile, actSaveTaraFile, actCloseTaraFile})
         ToolBar->addAction(A);
+    ToolBar->addAction(actImportCertificate);
     ToolBar->addSeparator();
     ToolBar->addAction(actGraphPoints);
     ToolBar->addAction(actGraphMarks);
@@ -324,7 +332,8 @@ void TFormTaraEditor::SetFileName(const QString &Name) {
     FTara.FileName = Name;
     FModified = false;
     const bool Open = !Name.isEmpty();
-    for (QAction *A : {actCloseTaraFile, actSaveTaraFile, actSaveAsTaraFile, actSaveToKelm})
+    for (QAction *A :
+         {actCloseTaraFile, actSaveTaraFile, actSaveAsTaraFile, actSaveToKelm, actImportCertificate, actExportCsv})
         A->setEnabled(Open);
     actLoadFromKelm->setEnabled(!Open);
     mTaraFile->setEnabled(Open);

@@ -72,6 +72,7 @@ public:
     QAction *actCreateTaraFile, *actCreateTypicalTaraFile, *actLoadTaraFile, *actCloseTaraFile;
     QAction *actSaveTaraFile, *actSaveAsTaraFile, *actExit, *actGraphPoints, *actGraphMarks;
     QAction *actSyncMemo, *actOnSelect, *actLoadFromKelm, *actSaveToKelm;
+    QAction *actImportCertificate, *actExportCsv;
 
 public slots:
     void actCreateTaraFileExecute();
@@ -87,6 +88,10 @@ public slots:
     void actOnSelectExecute();
     void actLoadFromKelmExecute();
     void actSaveToKelmExecute();
+    // A calibration certificate (CSV or text) reduced to a new table of the file.
+    void actImportCertificateExecute();
+    // The selected table as a CSV file.
+    void actExportCsvExecute();
 
     // The user chose table Index in cbTables.
     void cbTablesSelect(int Index);
@@ -130,7 +135,9 @@ private:
     int AskSave();
     // Asks to replace an existing file; true when it may be written.
     bool MayReplace(const QString &Name);
-    QString ChooseFile(const QString &Title, bool Save, bool MustExist, QString &LastName);
+    // Filter empty: the table files.
+    QString ChooseFile(const QString &Title, bool Save, bool MustExist, QString &LastName,
+                       const QString &Filter = QString());
     void UpdateCaption();
     void AddEcho(const QString &Line);
     void RefreshMain();
@@ -143,6 +150,8 @@ private:
     bool FInternalChange = false; // the text field is being replaced by the program
     QString FOpenDialogName;
     QString FSaveDialogName;
+    QString FImportDialogName;
+    QString FExportDialogName;
     QLabel *FStatusPanel = nullptr;
 };
 

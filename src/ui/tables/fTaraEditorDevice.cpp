@@ -4,10 +4,12 @@
 
 #include "fMain.h"
 #include "fProgressBar.h"
+#include "uFormat.h"
 #include "uLanx1Commands.h"
 #include "uLanx1Instance.h"
 #include "uMessages.h"
 #include "uSysUtils.h"
+#include "uTableReduction.h"
 #include "uTextFile.h"
 
 #include <QLabel>
@@ -83,9 +85,28 @@ void TFormTaraEditor::actLoadFromKelmExecute() {
 void TFormTaraEditor::actSaveToKelmExecute() {
     if (FFileName.isEmpty() || !Lanx1)
         return;
+    // The device holds TablePoints points: a longer table goes as its best
+    // subset of that many, once the user has seen the error it leaves.
+    TTara Sent = FTara;
+    if (FTableLoaded && static_cast<int>(FTara.Table.size()) > TLanx1::TablePoints) {
+        const TTableReduction Reduction = ReduceTable(FTara.Table, TLanx1::TablePoints);
+        if (!Reduction.Ok()) {
+            ShowError(Reduction.Error + QStringLiteral("\rЗапись в прибор не выполнена"));
+            return;
+        }
+        const QString Question =
+            QStringLiteral("Таблица содержит %1 точек, в прибор записывается не более %2.\r"
+                           "Записать наилучшие %2 точки?\rНаибольшая погрешность: %3 % объема")
+                .arg(FTara.Table.size())
+                .arg(TLanx1::TablePoints)
+                .arg(FloatToStrF(Reduction.MaxError, TFloatFormat::ffFixed, 15, 3, DefaultFormatSettings()));
+        if (ShowMessageBox(kAttention, Question, TMsgIcon::Warning, mbYes | mbNo, mbYes) != mbYes)
+            return;
+        Sent.Table = ReducedTable(FTara.Table, Reduction.Rows);
+    }
     AddEcho(WriteDeviceTableHint());
     const TTableTransferResult Result =
-        WriteDeviceTable(*Lanx1, FTara, FTableLoaded, TransferProgress([this](const QString &L) { AddEcho(L); }));
+        WriteDeviceTable(*Lanx1, Sent, FTableLoaded, TransferProgress([this](const QString &L) { AddEcho(L); }));
     if (Result.Refused) {
         // Its points would be zeros or a fragment and replace the device's table.
         ShowMessageBox(kAttention,

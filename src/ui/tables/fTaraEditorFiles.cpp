@@ -33,8 +33,9 @@ bool TFormTaraEditor::MayReplace(const QString &Name) {
                           TMsgIcon::Warning, mbYes | mbNo, mbYes) == mbYes;
 }
 
-QString TFormTaraEditor::ChooseFile(const QString &Title, bool Save, bool MustExist, QString &LastName) {
-    TTaraFileDialog Request{Save, MustExist, Title, kFilter, TableFolder(), LastName};
+QString TFormTaraEditor::ChooseFile(const QString &Title, bool Save, bool MustExist, QString &LastName,
+                                    const QString &Filter) {
+    TTaraFileDialog Request{Save, MustExist, Title, Filter.isEmpty() ? kFilter : Filter, TableFolder(), LastName};
     QString Chosen;
     if (FileDialogHook) {
         Chosen = FileDialogHook(Request);

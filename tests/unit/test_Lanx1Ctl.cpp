@@ -670,24 +670,24 @@ TEST_F(Lanx1Ctl, TableImportRefusesUnusableFilesByLineAndWritesNothing) {
     EXPECT_EQ(Sim.Sim().RequestCount(), 0);
 }
 
-// The device listens at 19200 baud on address 5: the scan walks 9600 baud in
-// silence, finds it at 19200 and prints its line; progress is only for a terminal.
+// The device listens at 2400 baud on address 5: the scan walks 9600 baud in
+// silence, finds it at 2400 and prints its line; progress is only for a terminal.
 TEST_F(Lanx1Ctl, ScanFindsTheDeviceOnThePseudoTerminal) {
     Sim.Sim().SetAddress(5);
-    Sim.Sim().SetBaudRate(19200);
+    Sim.Sim().SetBaudRate(2400);
     Sim.Sim().SetBaudRateCheck(true);
     Sim.Sim().SetRegister(TModel::rgPlantNumber, 4321);
     Sim.Sim().SetRegister(TModel::rgModification, 2);
-    TCtlResult R = Ctl({"scan", "--ports", Sim.PortName(), "--bauds", "9600,19200", "--addresses", "1-8"});
+    TCtlResult R = Ctl({"scan", "--ports", Sim.PortName(), "--bauds", "9600,2400", "--addresses", "1-8"});
     EXPECT_EQ(R.Status, 0) << R.Err.toStdString();
-    EXPECT_EQ(R.Out, QStringLiteral("Port=%1 BaudRate=19200 Address=5 PlantNumber=4321 Modification=2\n")
+    EXPECT_EQ(R.Out, QStringLiteral("Port=%1 BaudRate=2400 Address=5 PlantNumber=4321 Modification=2\n")
                          .arg(Sim.PortName()));
     EXPECT_TRUE(R.Err.isEmpty()) << R.Err.toStdString();
     EXPECT_EQ(Sim.Sim().RequestCount(), 8 + 5 + 1);
 
     // The global address is tried first; --all goes on to the end.
     const int Before = Sim.Sim().RequestCount();
-    R = Ctl({"--address", "5", "scan", "--ports", Sim.PortName(), "--bauds", "19200,38400", "--addresses", "1-6",
+    R = Ctl({"--address", "5", "scan", "--ports", Sim.PortName(), "--bauds", "2400,4800", "--addresses", "1-6",
              "--all"});
     EXPECT_EQ(R.Status, 0) << R.Err.toStdString();
     EXPECT_EQ(R.Lines().size(), 1);
@@ -705,13 +705,13 @@ TEST_F(Lanx1Ctl, ScanFindsTheDeviceOnThePseudoTerminal) {
 }
 
 TEST_F(Lanx1Ctl, ScanNamesAGarbledSignal) {
-    Sim.Sim().SetBaudRate(19200);
+    Sim.Sim().SetBaudRate(2400);
     Sim.Sim().SetBaudRateCheck(true);
     Sim.Sim().SetWrongBaudGarbage(true);
-    const TCtlResult R = Dev({"scan", "--bauds", "9600,19200", "--addresses", "1-2"});
+    const TCtlResult R = Dev({"scan", "--bauds", "9600,2400", "--addresses", "1-2"});
     EXPECT_EQ(R.Status, 0) << R.Err.toStdString();
     EXPECT_EQ(R.Lines().size(), 1);
-    EXPECT_TRUE(R.Out.contains(QStringLiteral("BaudRate=19200 Address=1 ")));
+    EXPECT_TRUE(R.Out.contains(QStringLiteral("BaudRate=2400 Address=1 "))) << R.Out.toStdString();
     EXPECT_EQ(R.Err, QStringLiteral("lanx1ctl: signal garbled on %1 at 9600 baud (another baud rate or parity?)\n")
                          .arg(Sim.PortName()));
 }

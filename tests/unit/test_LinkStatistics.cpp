@@ -16,8 +16,8 @@ std::uint64_t Sum(const std::vector<std::uint64_t> &V) {
     return std::accumulate(V.begin(), V.end(), std::uint64_t(0));
 }
 
-// A short read time-out: 60 ms, twelve buckets.
-const QStringList kShortTimeout{QStringLiteral("ReadTotalConstant=60"), QStringLiteral("ReadTotalMultiplier=0"),
+// A short read time-out: 100 ms, twenty buckets.
+const QStringList kShortTimeout{QStringLiteral("ReadTotalConstant=100"), QStringLiteral("ReadTotalMultiplier=0"),
                                 QStringLiteral("ReadInterval=10")};
 
 TExchangeCounts Exchanges(TEngineRig &Rig, int Times, std::uint8_t Kind = rkReadLevel) {
@@ -118,7 +118,7 @@ TEST(LinkStatistics, AnsweredExchangesFillTheHistogram) {
     const TExchangeCounts C = Exchanges(Rig, 10);
     EXPECT_EQ(C.Exchanges, 10u);
     EXPECT_EQ(C.Answered, 10u);
-    ASSERT_EQ(C.Histogram.size(), 12u); // 60 ms in 5 ms steps
+    ASSERT_EQ(C.Histogram.size(), 20u); // 100 ms in 5 ms steps
     EXPECT_EQ(Sum(C.Histogram), 10u);
     EXPECT_GT(C.ResponseMsMin, 0);
     EXPECT_LE(C.ResponseMsMin, C.ResponseMsAverage());
@@ -134,7 +134,7 @@ TEST(LinkStatistics, ALateDeviceMovesUpTheHistogram) {
     const TExchangeCounts C = Exchanges(Rig, 4);
     EXPECT_EQ(C.Answered, 4u);
     EXPECT_GE(C.ResponseMsMin, 25.0);
-    ASSERT_EQ(C.Histogram.size(), 12u);
+    ASSERT_EQ(C.Histogram.size(), 20u);
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(C.Histogram[std::size_t(i)], 0u) << i;
     EXPECT_EQ(Sum(C.Histogram), 4u);
@@ -198,7 +198,7 @@ TEST(LinkStatistics, ResetClearsTheEngineCountsNoiseIncluded) {
     EXPECT_EQ(C.Exception, 0u);
     EXPECT_TRUE(C.ExceptionCodes.empty());
     EXPECT_EQ(Sum(C.Histogram), 0u);
-    EXPECT_EQ(C.Histogram.size(), 12u);
+    EXPECT_EQ(C.Histogram.size(), 20u);
     EXPECT_FALSE(C.HasQuality());
     // Counting goes on from zero.
     C = Exchanges(Rig, 2);

@@ -22,6 +22,7 @@
 #include <QFile>
 #include <QMap>
 #include <QProcess>
+#include <QStandardPaths>
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -678,6 +679,7 @@ TEST_F(Lanx1Ctl, ScanFindsTheDeviceOnThePseudoTerminal) {
     Sim.Sim().SetBaudRateCheck(true);
     Sim.Sim().SetRegister(TModel::rgPlantNumber, 4321);
     Sim.Sim().SetRegister(TModel::rgModification, 2);
+    const QByteArray Settings = ReadAll(Folder.File(QStringLiteral("INI/ComPort.ini")));
     TCtlResult R = Ctl({"scan", "--ports", Sim.PortName(), "--bauds", "9600,2400", "--addresses", "1-8"});
     EXPECT_EQ(R.Status, 0) << R.Err.toStdString();
     EXPECT_EQ(R.Out, QStringLiteral("Port=%1 BaudRate=2400 Address=5 PlantNumber=4321 Modification=2\n")
@@ -702,6 +704,8 @@ TEST_F(Lanx1Ctl, ScanFindsTheDeviceOnThePseudoTerminal) {
     EXPECT_EQ(R.Status, 1);
     EXPECT_TRUE(R.Out.isEmpty());
     EXPECT_EQ(R.Err, QStringLiteral("lanx1ctl: no device found\n"));
+    // The scan changes no setting.
+    EXPECT_EQ(ReadAll(Folder.File(QStringLiteral("INI/ComPort.ini"))), Settings);
 }
 
 TEST_F(Lanx1Ctl, ScanNamesAGarbledSignal) {
@@ -747,4 +751,27 @@ TEST_F(Lanx1Ctl, PollSummaryEndsWithTheHistogram) {
     for (const QString &Bucket : Summary.mid(At + 11).split(u','))
         Counted += Bucket.section(u':', 1).toInt();
     EXPECT_EQ(Counted, 2);
+}
+
+// With standard error on a terminal the scan shows where it is and what is left.
+TEST_F(Lanx1Ctl, ScanShowsItsProgressOnATerminal) {
+    const QString Script = QStandardPaths::findExecutable(QStringLiteral("script"));
+    if (Script.isEmpty())
+        GTEST_SKIP() << "no script(1) to give lanx1ctl a terminal";
+    Sim.Sim().SetAddress(3);
+    const QString Ctl = QCoreApplication::applicationDirPath() + QStringLiteral("/../src/lanx1ctl");
+    QProcess P;
+    P.setWorkingDirectory(Folder.Path());
+    // Inside, standard output goes to a file: what reaches the terminal is standard error.
+    const QString Out = Folder.File(QStringLiteral("found.txt"));
+    P.start(Script, {"-qec",
+                     QStringLiteral("'%1' scan --ports '%2' --bauds 9600 --addresses 1-4 > '%3'")
+                         .arg(Ctl, Sim.PortName(), Out),
+                     "/dev/null"});
+    ASSERT_TRUE(P.waitForFinished(60000));
+    EXPECT_EQ(P.exitCode(), 0);
+    const QString Terminal = QString::fromLocal8Bit(P.readAllStandardOutput());
+    EXPECT_TRUE(Terminal.contains(QStringLiteral("9600 baud, address 1"))) << Terminal.toStdString();
+    EXPECT_TRUE(Terminal.contains(QStringLiteral("left about"))) << Terminal.toStdString();
+    EXPECT_TRUE(ReadAll(Out).startsWith("Port=")) << ReadAll(Out).toStdString();
 }

@@ -1,8 +1,8 @@
 // Saves pictures of the program's windows at their opening sizes, as a new
 // user sees them on the first start: the main window polling the simulated
-// transducer, the readings and parameters windows, the table editor with the
-// typical table, the import of a tank's certificate, and the graph window
-// over an archived hour.
+// transducer, the readings and parameters windows, the exchange statistics,
+// the search for a device, the table editor with the typical table, the
+// import of a tank's certificate, and the graph window over an archived hour.
 //
 //     lanx1-screenshots DIR
 //
@@ -10,6 +10,8 @@
 // of the user counts. scripts/screenshots runs it offscreen under C.UTF-8.
 #include "Lanx1.h"
 #include "TLanx1Simulator.h"
+#include "fDeviceScan.h"
+#include "fExchangeStatistics.h"
 #include "fGraph.h"
 #include "fLanx1.h"
 #include "fLanx1Par.h"
@@ -122,6 +124,18 @@ int main(int argc, char **argv) {
     Failures += !Save(FormLanx1, Out, QStringLiteral("readings"));
     Failures += !Save(FormLanx1Par, Out, QStringLiteral("parameters"));
     Failures += !Save(FormSelectCMD, Out, QStringLiteral("commands"));
+
+    Main->actExchangeStatistics->trigger();
+    if (QWidget *Statistics = TFormExchangeStatistics::Instance()) {
+        Failures += !Save(Statistics, Out, QStringLiteral("exchange-statistics"));
+        Statistics->close();
+    }
+    {
+        TFormDeviceScan::SystemPorts = [&] { return QStringList{Simulator.PortName()}; };
+        TFormDeviceScan Scan(TScanOptions{}, Main);
+        Scan.show();
+        Failures += !Save(&Scan, Out, QStringLiteral("device-scan"));
+    }
 
     TFormTaraEditor::FileDialogHook = [&](const TTaraFileDialog &) {
         return QDir(TFormTaraEditor::TableFolder()).filePath(QStringLiteral("ttTypical.txt"));

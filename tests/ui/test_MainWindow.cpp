@@ -140,7 +140,8 @@ TEST_F(MainWindow, MenusToolBarAndHiddenActions) {
               "actLanx1Show actLanx1ParShow actTurning20mAShow actTurning4mAShow actTaraEditor | actReadAll "
               "actLevelRead actVolumeRead actFreqRead | actAllParamRead actAllParamWrite | actClose");
     EXPECT_EQ(ActionNames(Form->mmPar->actions()).join(u' '),
-              "actTransmitterChange actTimerParametersChange | actSystemAddressChange actPlantNumberChange | "
+              "actTransmitterChange actDeviceScan actTimerParametersChange | actSystemAddressChange "
+              "actPlantNumberChange | "
               "actFreq2Change actFreq1Change | actValue2Change actValue1Change | actKKalmanChange | "
               "actModeCurrentOutputChange actValue20mAChange actTurning20mAChange actTurning4mAChange | "
               "actLanx1Load actLanx1Save");

@@ -1,5 +1,6 @@
 #include "fMain.h"
 
+#include "fExchangeStatistics.h"
 #include "fInputInteger.h"
 #include "fProgressBar.h"
 #include "fSelectCMD.h"
@@ -137,7 +138,7 @@ void TFormMain::UpdateActionsEnabled() {
           actModeCurrentOutput1, actModeCurrentOutput2, actLanx1Load, actLanx1Save, actTurning20mAShow,
           actTurning4mAShow, mmRead->menuAction(), actPlantNumberRead, actModeCurrentOutputRead, actAllParamRead,
           mmWrite->menuAction(), actSystemAddressWrite, actPlantNumberWrite, actModeCurrentOutputWrite,
-          actAllParamWrite})
+          actAllParamWrite, actDeviceScan})
         Action->setEnabled(E);
 }
 
@@ -151,6 +152,8 @@ void TFormMain::FullModeControlRefresh() {
 void TFormMain::StatisticsRefresh() {
     FPanels[1]->setText(QStringLiteral("Запросов: ") + QString::number(RequestCount.load()));
     FPanels[2]->setText(QStringLiteral("Ответов: ") + QString::number(AnswerCount.load()));
+    if (RequestDevices)
+        ShowQualityPanel(FPanels[4], RequestDevices->Statistics());
 }
 
 void TFormMain::PortStatusRefresh() {
@@ -336,6 +339,10 @@ void TFormMain::actTimerParametersChangeExecute() {
 }
 
 void TFormMain::actTransmitterChangeExecute() {
+    ChangeTransmitterSettings([this](TTransmitter &T) { ShowTransmitterSetup(T, this); });
+}
+
+void TFormMain::ChangeTransmitterSettings(const std::function<void(TTransmitter &)> &Edit) {
     if (!RequestDevices || !RequestDevices->Transmitter)
         return;
     TTransmitter &T = *RequestDevices->Transmitter;
@@ -351,7 +358,7 @@ void TFormMain::actTransmitterChangeExecute() {
     if (!FPortOverride.isEmpty())
         T.SetPort(FPortOverride);
     try {
-        ShowTransmitterSetup(T, this);
+        Edit(T);
     } catch (const std::exception &E) {
         qCWarning(lcMain) << "serial settings dialog failed:" << E.what();
     }

@@ -109,6 +109,8 @@ public:
     QAction *actTurning20mAStart, *actTurning20mASave, *actTurning20mACancel;
     // ---- parameter files
     QAction *actLanx1Load, *actLanx1Save;
+    // ---- link: the search for a device, the exchange statistics
+    QAction *actDeviceScan, *actExchangeStatistics;
 
 signals:
     // The main window has been closed for good: the program ends.
@@ -186,6 +188,8 @@ public slots:
 
     void actLanx1LoadExecute();
     void actLanx1SaveExecute();
+    void actDeviceScanExecute();
+    void actExchangeStatisticsExecute();
 
     // The poll timer's tick.
     void ReqDevicesTimerTick();
@@ -214,11 +218,14 @@ private:
     void EndCorrection(bool Top);
     void CancelCorrection(bool Top);
     void AttachObserver(bool Attach);
+    // The serial settings path: close the port, load the settings file, let
+    // Edit change the settings, save them, open the port, refresh.
+    void ChangeTransmitterSettings(const std::function<void(TTransmitter &)> &Edit);
     // Saves the position, detaches the observer and stops polling.
     void FormClose();
 
     QPlainTextEdit *mEcho = nullptr;
-    QLabel *FPanels[4] = {};
+    QLabel *FPanels[5] = {};
     QActionGroup *FModeGroup = nullptr;
     QString FPortOverride;
     bool FClosed = false;

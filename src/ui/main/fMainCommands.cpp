@@ -4,6 +4,8 @@
 // parameter files.
 #include "fMain.h"
 
+#include "fDeviceScan.h"
+#include "fExchangeStatistics.h"
 #include "fInputDouble.h"
 #include "fInputInteger.h"
 #include "fTurning20mA.h"
@@ -12,6 +14,7 @@
 #include "uLanx1Commands.h"
 #include "uLanx1Instance.h"
 #include "uMessages.h"
+#include "uRequestDevices.h"
 
 #include <QAction>
 #include <QFileDialog>
@@ -385,4 +388,44 @@ void TFormMain::actLanx1SaveExecute() {
                        mbOK, mbOK);
     }
     RefreshAll();
+}
+
+// ---- link
+
+void TFormMain::actDeviceScanExecute() {
+    if (!RequestDevices || !RequestDevices->Transmitter || !actOprosStart->isEnabled())
+        return;
+    TTransmitter &T = *RequestDevices->Transmitter;
+    TScanOptions Defaults;
+    Defaults.Line = T.GetSettings();
+    Defaults.CurrentAddress = Lanx1 ? Lanx1->SystemAddress() : 0;
+    // The search opens the ports itself, the program's one included.
+    T.Close();
+    bool Applied = false;
+    TFormDeviceScan Dialog(Defaults, this);
+    Dialog.OnApply = [&](const TScanDevice &Device) {
+        Applied = true;
+        ChangeTransmitterSettings([&](TTransmitter &Line) {
+            TPortSettings S = Line.GetSettings();
+            S.Port = Device.Port;
+            const QString Baud = QString::number(Device.BaudRate);
+            S.BaudRate = TPortSettings::BaudRateTexts().contains(Baud) ? Baud : QStringLiteral("Custom");
+            S.CustomBaudRate = Device.BaudRate;
+            Line.SetSettings(S);
+        });
+        if (Lanx1)
+            Lanx1->SetSystemAddress(static_cast<std::uint16_t>(Device.Address));
+        AddEchoLine(QStringLiteral("Прибор: %1, %2 бод, адрес %3")
+                        .arg(Device.Port)
+                        .arg(Device.BaudRate)
+                        .arg(Device.Address));
+    };
+    Dialog.exec();
+    if (!Applied)
+        T.Open();
+    RefreshAll();
+}
+
+void TFormMain::actExchangeStatisticsExecute() {
+    TFormExchangeStatistics::ShowWindow(this);
 }

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <utility>
 
@@ -49,6 +50,8 @@ void TFormMain::CreateActions() {
     ACTION(actOprosStop, "Остановить опрос", "Остановить опрос прибора");
     ACTION(actTimerParametersChange, "Период опроса", "Изменить период опроса прибора");
     ACTION(actTransmitterChange, "СОМ-порт", "Изменить параметры СОМ-порта");
+    ACTION(actDeviceScan, "Поиск прибора…", "Найти прибор: порт, скорость и адрес");
+    ACTION(actExchangeStatistics, "Статистика обмена", "Статистика обмена с прибором");
     ACTION1(act10, "Dec");
     ACTION(act16, "Hex", "Шестнадцатиричная");
     ACTION1(actSelectCmdShow, "Команды ЛАНКС1хх");
@@ -166,7 +169,7 @@ void TFormMain::CreateMenus() {
 
     mmPar = Bar->addMenu(QStringLiteral("Параметры"));
     mmPar->setObjectName(QStringLiteral("mmPar"));
-    Fill(mmPar, {actTransmitterChange, actTimerParametersChange, nullptr, actSystemAddressChange,
+    Fill(mmPar, {actTransmitterChange, actDeviceScan, actTimerParametersChange, nullptr, actSystemAddressChange,
                  actPlantNumberChange, nullptr, actFreq2Change, actFreq1Change, nullptr, actValue2Change,
                  actValue1Change, nullptr, actKKalmanChange, nullptr});
     mmModeCurrentOutputChange = mmPar->addMenu(QStringLiteral("Режим работы токового сигнала"));
@@ -179,7 +182,7 @@ void TFormMain::CreateMenus() {
     Fill(mmPar, {actValue20mAChange, actTurning20mAChange, actTurning4mAChange, nullptr, actLanx1Load, actLanx1Save});
 
     QMenu *mmReadings = Bar->addMenu(QStringLiteral("Показания"));
-    Fill(mmReadings, {actReadAll, nullptr, actLevelRead, actVolumeRead, actFreqRead});
+    Fill(mmReadings, {actReadAll, nullptr, actLevelRead, actVolumeRead, actFreqRead, nullptr, actExchangeStatistics});
 
     mmRead = Bar->addMenu(QStringLiteral("Считать"));
     mmRead->setObjectName(QStringLiteral("mmRead"));
@@ -226,13 +229,14 @@ void TFormMain::CreateStatusBar() {
         const char *Text;
         const char *Widest;
         Qt::Alignment Align;
-    } Panels[4] = {{"СОМ порт", "СОМ порт", Qt::AlignLeft | Qt::AlignVCenter},
+    } Panels[5] = {{"СОМ порт", "СОМ порт", Qt::AlignLeft | Qt::AlignVCenter},
                    {"Запросов: 0", "Запросов: 9999999", Qt::AlignCenter},
                    {"Ответов: 0", "Ответов: 9999999", Qt::AlignCenter},
-                   {"", "", Qt::AlignLeft | Qt::AlignVCenter}};
+                   {"", "", Qt::AlignLeft | Qt::AlignVCenter},
+                   {"—", "100,0 % · 9999 мс", Qt::AlignCenter}};
     // The port panel takes the room the others leave and shortens a long port
     // name in the middle rather than pushing the counters out.
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 5; ++i) {
         const QString Text = QString::fromUtf8(Panels[i].Text);
         FPanels[i] = i == 0 ? new TElidedLabel(Text, Bar) : new QLabel(Text, Bar);
         FPanels[i]->setObjectName(QStringLiteral("Panel%1").arg(i));
@@ -241,4 +245,10 @@ void TFormMain::CreateStatusBar() {
             FPanels[i]->setFixedWidth(i == 3 ? 50 : LabelWidthFor(FPanels[i], QString::fromUtf8(Panels[i].Widest)));
         Bar->addPermanentWidget(FPanels[i], i == 0 ? 1 : 0);
     }
+    // The counters follow every exchange shown in the echo; the statistics
+    // of an exchange are complete only once it is over, so they are read
+    // again twice a second as well.
+    auto *Refresh = new QTimer(this);
+    connect(Refresh, &QTimer::timeout, this, &TFormMain::StatisticsRefresh);
+    Refresh->start(500);
 }

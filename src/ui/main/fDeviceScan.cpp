@@ -104,6 +104,7 @@ TFormDeviceScan::TFormDeviceScan(const TScanOptions &Defaults, QWidget *Parent)
     FResults->setEditTriggers(QAbstractItemView::NoEditTriggers);
     FResults->setSelectionBehavior(QAbstractItemView::SelectRows);
     FResults->setSelectionMode(QAbstractItemView::SingleSelection);
+    FResults->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     FResults->horizontalHeader()->setStretchLastSection(true);
     connect(FResults, &QTableWidget::itemSelectionChanged, this, &TFormDeviceScan::UpdateButtons);
     connect(FResults, &QTableWidget::cellDoubleClicked, this, [this] {

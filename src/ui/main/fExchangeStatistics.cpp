@@ -79,6 +79,7 @@ TFormExchangeStatistics::TFormExchangeStatistics(QWidget *Parent) : QWidget(Pare
     FCounts->setObjectName(QStringLiteral("Counts"));
     FCounts->setHorizontalHeaderLabels({QStringLiteral("Обмены"), QStringLiteral("Количество"), QStringLiteral("%")});
     FCounts->verticalHeader()->hide();
+    FCounts->verticalHeader()->setDefaultSectionSize(FCounts->fontMetrics().height() + 6);
     FCounts->setEditTriggers(QAbstractItemView::NoEditTriggers);
     FCounts->setSelectionMode(QAbstractItemView::NoSelection);
     FCounts->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
@@ -112,12 +113,12 @@ TFormExchangeStatistics::TFormExchangeStatistics(QWidget *Parent) : QWidget(Pare
     Buttons->addStretch(1);
     Buttons->addWidget(Close);
     auto *Layout = new QVBoxLayout(this);
-    Layout->addWidget(FCounts, 2);
+    Layout->addWidget(FCounts, 3);
     Layout->addWidget(FQuality);
     Layout->addWidget(FResponse);
-    Layout->addWidget(FChart, 3);
+    Layout->addWidget(FChart, 2);
     Layout->addLayout(Buttons);
-    resize(460, 600);
+    resize(480, 640);
 
     FTimer = new QTimer(this);
     FTimer->setInterval(RefreshMs);

@@ -86,10 +86,13 @@ bool TFormGraph::ExportCsvTo(const QString &Path, bool WholeRange) {
         Begin = Data->findBegin(Visible.lower, false);
         End = Data->findEnd(Visible.upper, false);
     }
+    // By index: live points arriving while the progress window lets input
+    // through are appended and may move the points, never renumber them.
+    const int First = static_cast<int>(Begin - Data->constBegin());
     TCsvRows Rows;
     Rows.Count = static_cast<std::size_t>(std::max<qsizetype>(0, End - Begin));
-    Rows.Row = [Begin](std::size_t i) {
-        const QCPGraphData &P = *(Begin + static_cast<qsizetype>(i));
+    Rows.Row = [Data, First](std::size_t i) {
+        const QCPGraphData &P = *Data->at(First + static_cast<int>(i));
         return std::pair{DateTimeFromKey(P.key), P.value};
     };
     const TDescriptionOfDouble &D = Description();

@@ -36,9 +36,14 @@ int Dispatch(const TGlobalOptions &Options, const QString &Command, const QStrin
         return RunTable(Options, Args, Out);
     if (Command == QLatin1String("archive"))
         return RunArchive(Options, Args, Out);
-    // Ctrl+C ends polling after the running cycle, so the archive and the log stay whole.
+    // Ctrl+C ends polling after the running cycle, so the archive and the log
+    // stay whole; a scan or a link test ends after its running try.
     std::signal(SIGINT, StopPolling);
     std::signal(SIGTERM, StopPolling);
+    if (Command == QLatin1String("scan"))
+        return RunScan(Options, Args, Out, Err);
+    if (Command == QLatin1String("stats"))
+        return RunStats(Options, Args, Out);
     return RunPoll(Options, Args, Out, Err);
 }
 

@@ -7,6 +7,7 @@
 #include "uCtlTableFiles.h"
 #include "uDataCtrl.h"
 #include "uDateTime.h"
+#include "uDeviceScan.h"
 #include "uLanx1Instance.h"
 #include "uMath.h"
 #include "uString.h"
@@ -20,6 +21,7 @@
 #include <cmath>
 #include <limits>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -413,7 +415,8 @@ int RunPoll(const TGlobalOptions &Options, const QStringList &Args, QTextStream 
             WaitUntil(Start + std::chrono::milliseconds(P.Period));
     }
     Engine.Transmitter->OnPortState = nullptr;
-    Err << Engine.Statistics().SummaryLine() << u'\n';
+    const TExchangeCounts Counts = Engine.Statistics();
+    Err << Counts.SummaryLine() << u' ' << Counts.HistogramText() << u'\n';
     if (ArchiveFailures > 0)
         Err << "lanx1ctl: " << ArchiveFailures << " archive writes failed under " << DbPath() << u'\n';
     Err.flush();
@@ -519,4 +522,149 @@ int RunArchive(const TGlobalOptions &, const QStringList &Args, QTextStream &Out
     for (const TDateTime Day : Skipped)
         Days << QString::fromLatin1(ArchiveTimeText(Day).left(10));
     throw ECtlFailure(QStringLiteral("the archive of these days cannot be read: ") + Days.join(QStringLiteral(", ")));
+}
+
+namespace {
+
+// "1-247" or "37": an inclusive range of addresses.
+void ParseAddressRange(const QString &Text, int &First, int &Last) {
+    const QStringList Parts = Text.split(u'-');
+    if (Parts.size() > 2)
+        throw ECtlUsage(QStringLiteral("--addresses: ") + Text + QStringLiteral(" is no range like 1-247"));
+    First = ParseInt(Parts[0].trimmed(), 0, 255, QStringLiteral("--addresses"));
+    Last = Parts.size() == 2 ? ParseInt(Parts[1].trimmed(), 0, 255, QStringLiteral("--addresses")) : First;
+    if (Last < First)
+        throw ECtlUsage(QStringLiteral("--addresses: ") + Text + QStringLiteral(" ends before it starts"));
+}
+
+QString Seconds(qint64 Ms) {
+    return QString::number(double(Ms) / 1000.0, 'f', 0) + u's';
+}
+
+} // namespace
+
+int RunScan(const TGlobalOptions &Options, const QStringList &Args, QTextStream &Out, QTextStream &Err) {
+    // --all is a switch without a value.
+    QStringList Rest = Args;
+    const bool All = Rest.removeAll(QStringLiteral("--all")) > 0;
+    const TCommandArgs A = SplitCommandArgs(Rest, {"--ports", "--bauds", "--addresses"});
+    if (!A.Words.isEmpty())
+        throw ECtlUsage(QStringLiteral("scan: unexpected ") + A.Words.first());
+    TScanOptions S;
+    if (A.Options.contains("--ports")) {
+        S.Ports.clear();
+        for (const QString &Port : A.Options["--ports"].split(u',', Qt::SkipEmptyParts))
+            S.Ports << Port.trimmed();
+        if (S.Ports.isEmpty())
+            throw ECtlUsage(QStringLiteral("--ports: no port given"));
+    } else if (!Options.Port.isEmpty()) {
+        S.Ports << Options.Port;
+    }
+    if (A.Options.contains("--bauds")) {
+        S.BaudRates.clear();
+        for (const QString &Word : A.Options["--bauds"].split(u',', Qt::SkipEmptyParts)) {
+            const int Baud = ParseInt(Word.trimmed(), 50, 4000000, QStringLiteral("--bauds"));
+            if (!S.BaudRates.contains(Baud))
+                S.BaudRates << Baud;
+        }
+        if (S.BaudRates.isEmpty())
+            throw ECtlUsage(QStringLiteral("--bauds: no baud rate given"));
+    }
+    if (A.Options.contains("--addresses"))
+        ParseAddressRange(A.Options["--addresses"], S.FirstAddress, S.LastAddress);
+    S.FindAll = All;
+    {
+        // The character format (data bits, parity, stop bits) of the settings file.
+        TTransmitter Settings;
+        try {
+            Settings.LoadSettings();
+        } catch (const std::exception &) {
+        }
+        S.Line = Settings.GetSettings();
+        S.CurrentAddress = Options.Address >= 0 ? Options.Address : 0;
+    }
+
+    TDeviceScan Scan(S);
+    if (Scan.Ports().isEmpty())
+        throw ECtlFailure(QStringLiteral("no serial port to search"));
+    const bool Progress = ::isatty(STDERR_FILENO) == 1;
+    Scan.OnFound = [&](const TScanDevice &D) {
+        if (Progress)
+            Err << "\r\033[K";
+        Out << D.Line() << u'\n';
+        Out.flush();
+    };
+    Scan.OnGarbled = [&](const TScanGarbled &G) {
+        if (Progress)
+            Err << "\r\033[K";
+        Err << "lanx1ctl: signal garbled on " << G.Port << " at " << G.BaudRate
+            << " baud (another baud rate or parity?)\n";
+        Err.flush();
+    };
+    Scan.OnPortFailure = [&](const TScanPortFailure &F) {
+        if (Progress)
+            Err << "\r\033[K";
+        Err << "lanx1ctl: " << F.Port << " skipped: " << F.Reason << u'\n';
+        Err.flush();
+    };
+    if (Progress) {
+        qint64 LastShown = -1000;
+        Scan.OnProgress = [&](const TScanProgress &P) {
+            if (!P.Finished && P.ElapsedMs - LastShown < 100)
+                return;
+            LastShown = P.ElapsedMs;
+            Err << "\r\033[K";
+            if (!P.Finished)
+                Err << P.Port << ' ' << P.BaudRate << " baud, address " << P.Address << "  "
+                    << QString::number(100.0 * P.Fraction(), 'f', 0) << "%  elapsed " << Seconds(P.ElapsedMs)
+                    << ", left about " << Seconds(P.LeftMs);
+            Err.flush();
+        };
+    }
+    GPollStop = false;
+    std::atomic<bool> Done{false};
+    // Ctrl+C reaches the scan through the poll's stop flag.
+    std::thread Watch([&] {
+        while (!Done.load()) {
+            if (GPollStop.load()) {
+                Scan.Stop();
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+    const QList<TScanDevice> Found = Scan.Run();
+    Done = true;
+    Watch.join();
+    if (Progress) {
+        Err << "\r\033[K";
+        Err.flush();
+    }
+    if (Found.isEmpty())
+        throw ECtlFailure(Scan.StopRequested() ? QStringLiteral("scan stopped, no device found")
+                                               : QStringLiteral("no device found"));
+    return ExitOk;
+}
+
+int RunStats(const TGlobalOptions &Options, const QStringList &Args, QTextStream &Out) {
+    const TCommandArgs A = SplitCommandArgs(Args, {"--count", "--kind"});
+    if (!A.Words.isEmpty())
+        throw ECtlUsage(QStringLiteral("stats: unexpected ") + A.Words.first());
+    const int Count = A.Options.contains("--count") ? ParseInt(A.Options["--count"], 1, 1000000, "--count") : 100;
+    const int Kind = A.Options.contains("--kind") ? ParseInt(A.Options["--kind"], 0, 30, "--kind") : rkReadAll;
+    // Only reads: a link test must change nothing in the device.
+    if (!(Kind <= rkReadKKalman || Kind == rkReadTableLevels || Kind == rkReadTableVolumes))
+        throw ECtlUsage(QStringLiteral("--kind: ") + QString::number(Kind) +
+                        QStringLiteral(" is no read kind (0..14, 27, 28)"));
+    TCtlDevice Device(Options);
+    TCtlSession Session(Options);
+    TRequestDevices &Engine = Session.Engine();
+    Engine.ResetStatistics();
+    GPollStop = false;
+    for (int i = 0; i < Count && !GPollStop.load(); ++i)
+        Engine.ExecuteRequest(static_cast<std::uint8_t>(Kind));
+    const TExchangeCounts C = Engine.Statistics();
+    Out << C.SummaryLine() << u' ' << C.HistogramText() << u'\n';
+    Out << C.QualityText() << u' ' << C.CodesText() << u'\n';
+    return C.Answered == C.Exchanges ? ExitOk : ExitFailure;
 }

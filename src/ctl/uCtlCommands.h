@@ -20,5 +20,12 @@ int RunArchive(const TGlobalOptions &Options, const QStringList &Args, QTextStre
 // Err at the end; any failed exchange or archive write gives exit status 1.
 int RunPoll(const TGlobalOptions &Options, const QStringList &Args, QTextStream &Out, QTextStream &Err);
 
-// Asks a running poll to end after its current cycle (from a signal handler).
+// Searches ports, baud rates and addresses for devices and prints one line
+// for each found; progress goes to Err when it is a terminal. Status 1 when
+// nothing was found. Interrupted (RequestPollStop), it prints what it found.
+int RunScan(const TGlobalOptions &Options, const QStringList &Args, QTextStream &Out, QTextStream &Err);
+// Runs N exchanges of one read kind and prints the link statistics.
+int RunStats(const TGlobalOptions &Options, const QStringList &Args, QTextStream &Out);
+
+// Asks a running poll, scan or stats run to end soon (from a signal handler).
 void RequestPollStop();

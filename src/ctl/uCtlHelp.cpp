@@ -38,6 +38,9 @@ QString GeneralHelp() {
         "  table export FILE NAME CSV      a table of a table file as CSV (offline)\n"
         "  archive NAME --from DT --to DT [--data DIR] [--csv]\n"
         "                                  archived values of aLevel, aVolume or aFreq\n"
+        "  scan [--ports P,P] [--bauds B,B] [--addresses A-B] [--all]\n"
+        "                                  search ports, baud rates and addresses for devices\n"
+        "  stats [--count N] [--kind K]    N exchanges of one read kind as a link test\n"
         "\n"
         "'lanx1ctl COMMAND --help' describes a command.\n"
         "Numbers are printed and read with a '.' decimal point.\n"
@@ -119,8 +122,44 @@ QString CommandHelp(const QString &Command) {
             "could not be written. At the end one line goes to standard error:\n"
             "  Exchanges=N Answered=N NoAnswer=N Checksum=N Mismatch=N Exception=N Status=N\n"
             "  PortLost=N Noise=N ResponseMs=min/avg/max\n"
-            "(Noise counts bytes that belonged to no reply.) The status is 1 when any\n"
-            "exchange or archive write failed.\n");
+            "  Histogram=0-5:N,5-10:N,...\n"
+            "(Noise counts bytes that belonged to no reply; ResponseMs runs from the last\n"
+            "request byte written to the complete reply, and the histogram counts the\n"
+            "answered exchanges in 5 ms steps up to the read time-out, the last step also\n"
+            "holding any later ones.) The status is 1 when any exchange or archive write\n"
+            "failed.\n");
+    if (Command == QLatin1String("stats"))
+        return QStringLiteral(
+            "Usage: lanx1ctl stats [--count N] [--kind K]\n"
+            "\n"
+            "A quick test of the link: N exchanges (1..1000000, default 100) of the read\n"
+            "kind K (0..14, 27, 28; default 0, all readings) one after the other, nothing\n"
+            "archived, then two lines on standard output:\n"
+            "  Exchanges=N Answered=N NoAnswer=N Checksum=N Mismatch=N Exception=N Status=N\n"
+            "  PortLost=N Noise=N ResponseMs=min/avg/max Histogram=0-5:N,5-10:N,...\n"
+            "  Quality=P ExceptionCodes=C:N,... StatusCodes=C:N,...\n"
+            "as poll prints them; Quality is the answered per cent of the last 100\n"
+            "exchanges, the codes count exception and status replies by code. The status\n"
+            "is 1 when any exchange was not answered.\n");
+    if (Command == QLatin1String("scan"))
+        return QStringLiteral(
+            "Usage: lanx1ctl scan [--ports P1,P2] [--bauds 9600,19200] [--addresses 1-247] [--all]\n"
+            "\n"
+            "Searches for devices of unknown settings. For each port (the ones given, else\n"
+            "the global --port, else every serial port of the system) and each baud rate\n"
+            "(default 9600,19200,38400,57600,115200,4800,2400,1200, in the order given) it\n"
+            "tries address 1 and the global --address first, then the rest of the range\n"
+            "(default 1-247). Each try reads registers 0..1 (plant number, modification)\n"
+            "and waits 2 x (8 + 9 bytes) x 11 bits / baud + 20 ms for the answer; a reply\n"
+            "counts only when its address, function, byte count and checksum are right\n"
+            "and a second read confirms it. Data bits, parity and stop bits are those of\n"
+            "INI/ComPort.ini; no setting is changed. Each device found prints a line:\n"
+            "  Port=/dev/ttyUSB0 BaudRate=19200 Address=37 PlantNumber=4321 Modification=2\n"
+            "Without --all the scan ends at the first device found. A reply with a wrong\n"
+            "checksum is named on standard error as a garbled signal on that port and baud\n"
+            "rate (usually another baud rate or parity), as is a port that does not open.\n"
+            "When standard error is a terminal, the progress is shown there. Ctrl+C stops\n"
+            "the scan. The status is 1 when no device was found.\n");
     if (Command == QLatin1String("table"))
         return QStringLiteral(
             "Usage: lanx1ctl table read FILE\n"

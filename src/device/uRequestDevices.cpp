@@ -215,8 +215,8 @@ int TRequestDevices::ExecuteRequest(std::uint8_t Kind, int Attempt) {
     QByteArray Reply;
     bool Done = false;
     TExchangeOutcome Outcome = TExchangeOutcome::NoAnswer;
-    QElapsedTimer Clock;
-    Clock.start();
+    int Code = 0;
+    FStatistics.SetHistogramLimit(ReadTimeout);
     try {
         Transmitter->Transmit(Frame, Reply, true, kReplyMax);
     } catch (const ETransmitterError &E) {
@@ -228,7 +228,8 @@ int TRequestDevices::ExecuteRequest(std::uint8_t Kind, int Attempt) {
         FRecoverySilenceMs = ReadTimeout;
         return -1;
     }
-    const double ResponseMs = double(Clock.nsecsElapsed()) / 1e6;
+    // From the last request byte written to the complete reply.
+    const double ResponseMs = Transmitter->LastResponseMs();
     try {
         if (RequestThread) {
             RequestThread->RequestStatus = 0;
@@ -239,6 +240,7 @@ int TRequestDevices::ExecuteRequest(std::uint8_t Kind, int Attempt) {
         TGuiSync::Instance().RunInGui([&] {
             Done = Lanx1->ParseReply(Reply);
             Outcome = OutcomeOfReply(Done);
+            Code = Lanx1->LastErrorCode();
         });
     } catch (const std::exception &E) {
         qCInfo(lcPolling) << "reply of kind" << Kind << "not applied:" << E.what();
@@ -259,7 +261,7 @@ int TRequestDevices::ExecuteRequest(std::uint8_t Kind, int Attempt) {
     if (!FRecoveryDue)
         FRecoverySilenceMs = 0;
     FLastOutcome = Outcome;
-    FStatistics.Add(Outcome, ResponseMs);
+    FStatistics.Add(Outcome, ResponseMs, Code);
     return Done ? 0 : -1;
 }
 
@@ -285,11 +287,13 @@ QString TRequestDevices::LastFailureText() const {
 
 TExchangeCounts TRequestDevices::Statistics() const {
     if (Transmitter)
-        FStatistics.SetNoise(Transmitter->NoiseBytes());
+        FStatistics.SetNoise(Transmitter->NoiseBytes() - std::min(FNoiseBase.load(), Transmitter->NoiseBytes()));
     return FStatistics.Counts();
 }
 
 void TRequestDevices::ResetStatistics() {
+    if (Transmitter)
+        FNoiseBase = Transmitter->NoiseBytes();
     FStatistics.Reset();
 }
 

@@ -110,7 +110,10 @@ public:
     // the device object's error text, else the code ("код исключения 7").
     TExchangeOutcome LastOutcome() const { return FLastOutcome.load(); }
     QString LastFailureText() const;
+    // The counters, the response-time histogram (up to the read time-out of
+    // the settings in use) and the quality of the latest exchanges; any thread.
     TExchangeCounts Statistics() const;
+    // Everything to zero, the noise count included; any thread.
     void ResetStatistics();
 
     // Holds the exchange lock across several exchanges (a command with its
@@ -142,6 +145,7 @@ private:
     std::atomic<TExchangeOutcome> FLastOutcome{TExchangeOutcome::Done};
     QString FLastPort; // of the last exchange, for the failure text
     mutable TExchangeStatistics FStatistics; // the noise count is taken when it is read
+    std::atomic<std::uint64_t> FNoiseBase{0}; // noise of the transmitter at the last reset
     std::thread::id FExchangeOwner;
     int FExchangeDepth = 0;
 };

@@ -242,6 +242,18 @@ bool ApplySettings(QSerialPort &Port, const TPortSettings &S) {
     return Ok;
 }
 
+// The longest single wait while an abort flag is watched.
+constexpr int kAbortSliceMs = 10;
+
+bool Aborted(const std::atomic<bool> *Abort) {
+    return Abort && Abort->load();
+}
+
+// A wait of Ms, cut into slices when an abort flag is to be watched.
+int WaitSlice(qint64 Ms, const std::atomic<bool> *Abort) {
+    return int(Abort ? std::min<qint64>(Ms, kAbortSliceMs) : Ms);
+}
+
 // A time-out is the normal end of a wait; anything else is the port failing.
 bool IsPortFailure(const QSerialPort &Port) {
     const QSerialPort::SerialPortError Error = Port.error();
@@ -312,6 +324,7 @@ struct TRead {
     QByteArray Reply;
     bool Framed = false; // ended by a complete frame (EndOfFrame)
     qsizetype Extra = 0; // bytes read after that frame, already dropped
+    qint64 LastByteNs = -1; // when the last byte came, from the start of the read
 };
 
 // Reads at most ReplyMax bytes. The read ends when ReplyMax bytes are there,
@@ -319,7 +332,7 @@ struct TRead {
 // the total read time-out is over, or (EndOfFrame) when the bytes so far begin
 // with one complete reply frame: waiting out the interval would only slow
 // every exchange down. Bytes after that frame are no part of the reply.
-TRead ReadReply(QSerialPort &Port, const TPortSettings &S, int ReplyMax) {
+TRead ReadReply(QSerialPort &Port, const TPortSettings &S, int ReplyMax, const std::atomic<bool> *Abort) {
     TRead R;
     if (ReplyMax <= 0)
         return R;
@@ -331,6 +344,7 @@ TRead ReadReply(QSerialPort &Port, const TPortSettings &S, int ReplyMax) {
         if (Port.bytesAvailable() > 0) {
             R.Reply += Port.read(ReplyMax - R.Reply.size());
             LastByte = Clock.elapsed();
+            R.LastByteNs = Clock.nsecsElapsed();
             if (S.EndOfFrame != 0) {
                 if (const qsizetype Length = LeadingFrame(R.Reply)) {
                     R.Extra = R.Reply.size() - Length;
@@ -345,10 +359,10 @@ TRead ReadReply(QSerialPort &Port, const TPortSettings &S, int ReplyMax) {
         qint64 Wait = Total - Clock.elapsed();
         if (LastByte >= 0 && S.ReadInterval > 0)
             Wait = std::min(Wait, LastByte + S.ReadInterval - Clock.elapsed());
-        if (Wait <= 0)
+        if (Wait <= 0 || Aborted(Abort))
             break;
         Port.clearError();
-        if (!Port.waitForReadyRead(int(Wait)) && IsPortFailure(Port))
+        if (!Port.waitForReadyRead(WaitSlice(Wait, Abort)) && IsPortFailure(Port))
             RaisePortError(Port, "read");
     }
     return R;
@@ -356,7 +370,7 @@ TRead ReadReply(QSerialPort &Port, const TPortSettings &S, int ReplyMax) {
 
 // Reads and drops whatever arrives until the line has been silent for
 // SilenceMs, or MaxMs have passed; returns the number of bytes dropped.
-std::uint64_t Drain(QSerialPort &Port, double SilenceMs, int MaxMs) {
+std::uint64_t Drain(QSerialPort &Port, double SilenceMs, int MaxMs, const std::atomic<bool> *Abort = nullptr) {
     std::uint64_t Dropped = 0;
     QElapsedTimer Clock;
     Clock.start();
@@ -369,10 +383,10 @@ std::uint64_t Drain(QSerialPort &Port, double SilenceMs, int MaxMs) {
         }
         const double Left =
             std::min(SilenceMs - double(Silence.nsecsElapsed()) / 1e6, double(MaxMs - Clock.elapsed()));
-        if (Left <= 0)
+        if (Left <= 0 || Aborted(Abort))
             break;
         Port.clearError();
-        if (!Port.waitForReadyRead(std::max(1, int(std::ceil(Left)))) && IsPortFailure(Port))
+        if (!Port.waitForReadyRead(WaitSlice(std::max(1, int(std::ceil(Left))), Abort)) && IsPortFailure(Port))
             RaisePortError(Port, "read");
     }
     return Dropped;
@@ -513,10 +527,9 @@ bool TTransmitter::OpenPort(const TPortSettings &S, const QString &Name, QString
     return false;
 }
 
-bool TTransmitter::Open() {
+bool TTransmitter::OpenQuietly(QString &Reason) {
     const TPortSettings S = GetSettings();
     bool Ok = false;
-    QString Reason;
     FThread->Call([&] {
         Ok = OpenPort(S, S.Port, Reason);
         FStableLink = Ok ? StablePortLink(S.Port) : QString();
@@ -527,6 +540,14 @@ bool TTransmitter::Open() {
         return true;
     }
     qCWarning(lcTransmitter).noquote() << "cannot open" << S.Port << ":" << Reason;
+    return false;
+}
+
+bool TTransmitter::Open() {
+    QString Reason;
+    if (OpenQuietly(Reason))
+        return true;
+    const TPortSettings S = GetSettings();
     ShowMessageBox(QStringLiteral("Внимание"), QStringLiteral("Ошибка активации порта :") + S.Port, TMsgIcon::Error);
     return false;
 }
@@ -612,6 +633,8 @@ bool TTransmitter::Transmit(const QByteArray &Frame, QByteArray &Reply, bool Add
     if (FLost && !TryReopen(S))
         throw EPortLost("the serial port " + S.Port.toStdString() + " is lost");
     QByteArray Answer;
+    double ResponseMs = 0;
+    const std::atomic<bool> *Abort = FAbort.load();
     try {
         FThread->Call([&] {
             RequireOpen(*FPort);
@@ -620,8 +643,11 @@ bool TTransmitter::Transmit(const QByteArray &Frame, QByteArray &Reply, bool Add
                 Purge(*FPort);
                 return;
             }
-            const TRead R = ReadReply(*FPort, S, ReplyMax);
+            // The read starts as the last request byte has been handed to the line.
+            const TRead R = ReadReply(*FPort, S, ReplyMax, Abort);
             Answer = R.Reply;
+            if (R.LastByteNs >= 0)
+                ResponseMs = double(R.LastByteNs) / 1e6;
             if (!R.Framed) {
                 Purge(*FPort);
                 return;
@@ -636,6 +662,7 @@ bool TTransmitter::Transmit(const QByteArray &Frame, QByteArray &Reply, bool Add
         throw;
     }
     Reply = Answer;
+    FLastResponseMs = ResponseMs;
     const bool Result = !Reply.isEmpty();
     if (OnTransmit)
         OnTransmit(this, Sent, Result, Reply);
@@ -645,12 +672,13 @@ bool TTransmitter::Transmit(const QByteArray &Frame, QByteArray &Reply, bool Add
 void TTransmitter::RecoverLine(int SilenceMs, int MaxMs) {
     if (FLost)
         return;
+    const std::atomic<bool> *Abort = FAbort.load();
     try {
         FThread->Call([&] {
             if (!FPort->isOpen())
                 return;
             Purge(*FPort);
-            FNoise += Drain(*FPort, SilenceMs, MaxMs);
+            FNoise += Drain(*FPort, SilenceMs, MaxMs, Abort);
             Purge(*FPort);
         });
     } catch (const ETransmitterError &E) {

@@ -126,6 +126,8 @@ public:
     // Connects the port with the current settings. On failure tells the user
     // ("Ошибка активации порта :" + port) and returns false; the port stays closed.
     bool Open();
+    // As Open, but tells nobody: false with the system's reason in Reason.
+    bool OpenQuietly(QString &Reason);
     // Disconnects the port; false if that failed (no message).
     bool Close();
     bool IsOpen() const;
@@ -148,6 +150,16 @@ public:
     // arrives meanwhile (at most MaxMs in all). After a failed exchange, the
     // answer to it may still be on its way: it must not meet the next request.
     void RecoverLine(int SilenceMs, int MaxMs);
+
+    // The response time of the last exchange that got a reply: from the last
+    // request byte handed to the line to the last byte of the reply, in ms
+    // (0 after an exchange without a reply).
+    double LastResponseMs() const { return FLastResponseMs.load(); }
+
+    // A flag (owned by the caller, may be null) that cuts the waits of an
+    // exchange or a line recovery short as soon as it is set: the read then
+    // ends with what has come so far. Waits look at it every few milliseconds.
+    void SetAbortFlag(const std::atomic<bool> *Abort) { FAbort = Abort; }
 
     // Bytes that belonged to no reply: what followed a complete frame and what
     // a line recovery discarded. Waits for the end of the running exchange.
@@ -184,4 +196,6 @@ private:
     qint64 FLastReopen = 0; // ms of the monotonic clock
     QString FStableLink;    // by-id link of the port opened last
     std::atomic<std::uint64_t> FNoise{0};
+    std::atomic<double> FLastResponseMs{0};
+    std::atomic<const std::atomic<bool> *> FAbort{nullptr};
 };

@@ -23,6 +23,32 @@ using TClock = std::chrono::steady_clock;
 constexpr int MinFrameGapMs = 5;     // a pty delivers a frame at once; a few ms of silence ends it
 constexpr int MaxPendingBytes = 512; // line noise is dropped rather than collected forever
 
+int SpeedValue(speed_t Code) {
+    switch (Code) {
+    case B50: return 50;
+    case B75: return 75;
+    case B110: return 110;
+    case B134: return 134;
+    case B150: return 150;
+    case B200: return 200;
+    case B300: return 300;
+    case B600: return 600;
+    case B1200: return 1200;
+    case B1800: return 1800;
+    case B2400: return 2400;
+    case B4800: return 4800;
+    case B9600: return 9600;
+    case B19200: return 19200;
+    case B38400: return 38400;
+    case B57600: return 57600;
+    case B115200: return 115200;
+    case B230400: return 230400;
+    case B460800: return 460800;
+    case B921600: return 921600;
+    default: return 0;
+    }
+}
+
 speed_t SpeedCode(int Baud) {
     switch (Baud) {
     case 1200: return B1200;
@@ -158,6 +184,36 @@ void TLanx1Simulator::SetBaudRate(int Baud) {
 int TLanx1Simulator::BaudRate() const {
     std::lock_guard Guard(FLock);
     return FBaud;
+}
+
+void TLanx1Simulator::SetBaudRateCheck(bool On) {
+    std::lock_guard Guard(FLock);
+    FBaudCheck = On;
+}
+
+bool TLanx1Simulator::BaudRateCheck() const {
+    std::lock_guard Guard(FLock);
+    return FBaudCheck;
+}
+
+void TLanx1Simulator::SetWrongBaudGarbage(bool On) {
+    std::lock_guard Guard(FLock);
+    FGarbage = On;
+}
+
+int TLanx1Simulator::GarbageSent() const {
+    std::lock_guard Guard(FLock);
+    return FGarbageSent;
+}
+
+// On Linux both ends of a pseudo-terminal share one set of terminal
+// attributes: the speed the master's end set is read here from the device's.
+int TLanx1Simulator::LineBaudRate() const {
+    const int Fd = FFd;
+    termios T{};
+    if (Fd < 0 || tcgetattr(Fd, &T) != 0)
+        return 0;
+    return SpeedValue(cfgetospeed(&T));
 }
 
 void TLanx1Simulator::SetFault(TSimFault Fault, int Value, int Times) {
@@ -328,6 +384,7 @@ void TLanx1Simulator::HandleFrame(const QByteArray &Frame) {
     int DelayMs = 0;
     bool Silent = false;
     int Baud = 0;
+    const int LineBaud = LineBaudRate();
     {
         std::lock_guard Guard(FLock);
         FRequests.append(Frame);
@@ -335,6 +392,21 @@ void TLanx1Simulator::HandleFrame(const QByteArray &Frame) {
             FRequests.removeFirst();
         ++FRequestCount;
         FChanged.notify_all();
+        if (FBaudCheck && FBaud > 0 && LineBaud != FBaud) {
+            // At another speed the device cannot tell what was asked, nor whom.
+            if (!FGarbage)
+                return;
+            Reply = Garbage(Frame);
+            ++FGarbageSent;
+            FChanged.notify_all();
+        }
+    }
+    if (!Reply.isEmpty()) {
+        WriteBytes(Reply.constData(), Reply.size());
+        return;
+    }
+    {
+        std::lock_guard Guard(FLock);
         if (!CheckCrc16(Frame) || static_cast<std::uint8_t>(Frame[0]) != FModel.Address())
             return;
         Reply = Respond(Frame, DelayMs, Silent);
@@ -386,6 +458,17 @@ QByteArray TLanx1Simulator::Respond(const QByteArray &Frame, int &DelayMs, bool 
     if (TakeFault(TSimFault::Silence, Value))
         Silent = true;
     return Reply;
+}
+
+// What a reply looks like when read at a wrong speed: as long as a reply to
+// Frame, but no frame (its checksum never holds).
+QByteArray TLanx1Simulator::Garbage(const QByteArray &Frame) {
+    QByteArray Bytes(Frame.size() + 1, '\0');
+    for (qsizetype i = 0; i < Bytes.size(); ++i)
+        Bytes[i] = static_cast<char>(i % 2 ? 0xE0 : 0xFE);
+    if (CheckCrc16(Bytes))
+        Bytes[0] = static_cast<char>(0x80);
+    return Bytes;
 }
 
 bool TLanx1Simulator::Send(const QByteArray &Reply, int Baud) {

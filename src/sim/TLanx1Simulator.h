@@ -67,6 +67,19 @@ public:
     // reply takes its real wire time. 0 (default) sends a reply at once.
     void SetBaudRate(int Baud);
     int BaudRate() const;
+    // On: the device hears the line only while it is set to BaudRate() (the
+    // speed of the master's end of the pseudo-terminal, as the device's end
+    // sees it); a request at another speed stays unanswered, as if garbled on
+    // the wire. Off (default) or BaudRate() 0: any speed is heard.
+    void SetBaudRateCheck(bool On);
+    bool BaudRateCheck() const;
+    // With the check on: a request at a wrong speed gets bytes that are no
+    // frame (as a device's reply looks at another speed) instead of silence.
+    void SetWrongBaudGarbage(bool On);
+    // The speed the line is set to now (bits per second); 0 when unknown.
+    int LineBaudRate() const;
+    // Answers of garbage sent for requests at a wrong speed.
+    int GarbageSent() const;
 
     // Switches a fault on for the next Times replies, or Always.
     void SetFault(TSimFault Fault, int Value = 0, int Times = Always);
@@ -116,6 +129,7 @@ private:
     bool TakeFault(TSimFault Fault, int &Value);
     int FrameGapMs() const;
     bool Send(const QByteArray &Reply, int Baud);
+    static QByteArray Garbage(const QByteArray &Frame);
     bool WriteBytes(const char *Data, qsizetype Size);
     bool WaitStop(int TimeoutMs);
     void CloseLine();
@@ -125,6 +139,9 @@ private:
     mutable TLanx1DeviceModel FModel; // reading refreshes the live registers
     std::array<TFaultState, 7> FFaults{};
     int FBaud = 0;
+    bool FBaudCheck = false;
+    bool FGarbage = false;
+    int FGarbageSent = 0;
     QList<QByteArray> FRequests;
     int FRequestCount = 0;
     int FReplies = 0;

@@ -14,8 +14,13 @@ namespace {
 struct TOptions {
     QCommandLineOption Port{"port", "Serve this serial port instead of a new pseudo-terminal.", "path"};
     QCommandLineOption Address{"address", "Device address 0..254 (default 1).", "n", "1"};
-    QCommandLineOption Baud{"baud", "Send replies at the wire speed of this baud rate; 0 sends at once (default 9600).",
+    QCommandLineOption Baud{"baud",
+                            "Send replies at the wire speed of this baud rate; 0 sends at once (default 9600). When "
+                            "given, the device answers only while the port is set to this rate.",
                             "n", "9600"};
+    QCommandLineOption WrongBaudGarbage{"wrong-baud-garbage",
+                                        "With --baud: answer a request at another rate with garbage instead of "
+                                        "silence."};
     QCommandLineOption Level{"level", "Hold the level at this percentage instead of letting it sweep 10..90 %.",
                              "percent"};
     QCommandLineOption Plant{"plant", "Plant number (default 1234).", "n"};
@@ -64,6 +69,9 @@ bool Configure(const QCommandLineParser &Parser, const TOptions &O, TLanx1Simula
         Sim.SetFault(TSimFault::WrongFunction, 0, Times);
     if (Parser.isSet(O.NoSignal))
         Sim.SetNoFrequencySignal(true);
+    // Without --baud the device hears any speed, as before.
+    Sim.SetBaudRateCheck(Parser.isSet(O.Baud));
+    Sim.SetWrongBaudGarbage(Parser.isSet(O.WrongBaudGarbage));
     if (Parser.isSet(O.Level)) {
         bool Ok = false;
         const double Level = Parser.value(O.Level).toDouble(&Ok);
@@ -108,7 +116,7 @@ int main(int argc, char **argv) {
     Parser.addHelpOption();
     const TOptions O;
     for (const auto *Option : {&O.Port, &O.Address, &O.Baud, &O.Level, &O.Plant, &O.Silent, &O.Delay, &O.BadCrc,
-                               &O.Exception, &O.Status, &O.Trailing, &O.WrongFunction, &O.NoSignal, &O.Times})
+                               &O.Exception, &O.Status, &O.Trailing, &O.WrongFunction, &O.NoSignal, &O.Times, &O.WrongBaudGarbage})
         Parser.addOption(*Option);
     Parser.process(App);
 
@@ -129,7 +137,8 @@ int main(int argc, char **argv) {
         return 1;
     }
     std::printf("%s\n", qPrintable(Sim.PortName()));
-    std::printf("address %d, baud %d; stop with Ctrl+C\n", Sim.Address(), Sim.BaudRate());
+    std::printf("address %d, baud %d%s; stop with Ctrl+C\n", Sim.Address(), Sim.BaudRate(),
+                Sim.BaudRateCheck() && Sim.BaudRate() > 0 ? " (only)" : "");
     std::fflush(stdout);
 
     int Signal = 0;

@@ -1,7 +1,8 @@
 // Saves pictures of the program's windows at their opening sizes, as a new
 // user sees them on the first start: the main window polling the simulated
 // transducer, the readings and parameters windows, the table editor with the
-// typical table, and the graph window over an archived hour.
+// typical table, the import of a tank's certificate, and the graph window
+// over an archived hour.
 //
 //     lanx1-screenshots DIR
 //
@@ -14,6 +15,7 @@
 #include "fLanx1Par.h"
 #include "fMain.h"
 #include "fSelectCMD.h"
+#include "fCertificateImport.h"
 #include "fTaraEditor.h"
 #include "fTurning.h"
 #include "rGraph.h"
@@ -29,6 +31,7 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QThread>
@@ -128,6 +131,25 @@ int main(int argc, char **argv) {
     if (FormTaraEditor) {
         FormTaraEditor->actCreateTypicalTaraFile->trigger();
         Failures += !Save(FormTaraEditor, Out, QStringLiteral("table-editor"));
+
+        // The import of a certificate: a horizontal cylinder, one row per 10 mm.
+        const QString Csv = QDir(Folder.path()).filePath(QStringLiteral("Бак 1.csv"));
+        QFile File(Csv);
+        if (File.open(QIODevice::WriteOnly)) {
+            QString Text = QStringLiteral("Уровень, мм;Объем, л\r\n");
+            for (int i = 0; i <= 200; ++i) {
+                const double R = 1000, H = i * 10.0;
+                const double Area = R * R * std::acos((R - H) / R) - (R - H) * std::sqrt(2 * R * H - H * H);
+                Text += QString::number(H) + u';' + QString::number(Area * 5000 / 1e6, 'f', 3).replace(u'.', u',') +
+                        QStringLiteral("\r\n");
+            }
+            File.write(Text.toUtf8());
+            File.close();
+        }
+        auto *Import = new TFormCertificateImport(Csv, FormTaraEditor);
+        Import->show();
+        Failures += !Save(Import, Out, QStringLiteral("certificate-import"));
+        delete Import;
         FormTaraEditor->close();
     }
 

@@ -293,3 +293,40 @@ TEST_F(CertificateImport, ExportWritesTheSelectedTableAsCsv) {
     EXPECT_EQ(Messages.Messages()[0].Caption, QStringLiteral("Ошибка"));
     EXPECT_TRUE(Messages.Messages()[0].Text.contains(Missing));
 }
+
+TEST_F(CertificateImport, ANameTheFileHasReplacesThatTableOnlyAfterYes) {
+    OpenLines(QStringLiteral("tanks.txt"), CurvedTable(QStringLiteral("T"), 5));
+    const QString Csv = Rig->Folder().File(QStringLiteral("t.csv"));
+    WriteBytes(Csv, CylinderCertificate());
+    const auto Import = [&](TMsgButton Answer) {
+        Chosen << Csv;
+        Messages.Answer(Answer);
+        int Asked = 0;
+        // The name is asked again after "Нет"; "Отмена" ends the import.
+        std::function<void(QWidget *)> Name = [&](QWidget *N) {
+            ++Asked;
+            Child<QLineEdit>(N, "edValue")->setText(Asked == 1 ? QStringLiteral("t") : QStringLiteral("New"));
+            if (Asked == 1 && Answer == mbNo)
+                WhenModal(QStringLiteral("FormInputText"), Name);
+            Child<QPushButton>(N, "btnOK")->click();
+        };
+        WhenModal(QStringLiteral("FormCertificateImport"), [&](QWidget *W) {
+            WhenModal(QStringLiteral("FormInputText"), Name);
+            Child<QPushButton>(W, "btnOK")->click();
+        });
+        Form->actImportCertificate->trigger();
+        return Asked;
+    };
+
+    EXPECT_EQ(Import(mbCancel), 1);
+    EXPECT_TRUE(Form->MemoLines().contains(QStringLiteral("T=5")));
+    EXPECT_EQ(Messages.Messages().last().Text, QStringLiteral("Таблица t уже есть в файле. Заменить её?"));
+
+    EXPECT_EQ(Import(mbNo), 2);
+    EXPECT_TRUE(Form->MemoLines().contains(QStringLiteral("T=5")));
+    EXPECT_TRUE(Form->MemoLines().contains(QStringLiteral("New=32")));
+
+    EXPECT_EQ(Import(mbYes), 1);
+    EXPECT_FALSE(Form->MemoLines().contains(QStringLiteral("T=5")));
+    EXPECT_TRUE(Form->MemoLines().contains(QStringLiteral("t=32")));
+}

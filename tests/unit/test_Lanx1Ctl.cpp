@@ -22,6 +22,7 @@
 #include <QFile>
 #include <QMap>
 #include <QProcess>
+#include <QStandardPaths>
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -174,7 +175,9 @@ TEST_F(Lanx1Ctl, FailuresAndUsageErrorsHaveTheirStatus) {
           QStringList{"autocal", "c3", "10"}, QStringList{"autocal", "c1", "ten"}, QStringList{"poll", "--kinds", "1"},
           QStringList{"poll", "--period", "50"}, QStringList{"table", "copy", "a"},
           QStringList{"archive", "aLevel", "--from", "2024-13-01", "--to", "2024-12-01"},
-          QStringList{"archive", "aLevel", "--from", "2024-01-01"}}) {
+          QStringList{"archive", "aLevel", "--from", "2024-01-01"}, QStringList{"scan", "--addresses", "9-3"},
+          QStringList{"scan", "--bauds", "fast"}, QStringList{"scan", "extra"}, QStringList{"stats", "--kind", "15"},
+          QStringList{"stats", "--count", "0"}}) {
         R = Ctl(Bad);
         EXPECT_EQ(R.Status, 2) << Bad.join(u' ').toStdString();
         EXPECT_EQ(R.Err.count(u'\n'), 1) << Bad.join(u' ').toStdString();
@@ -185,7 +188,7 @@ TEST_F(Lanx1Ctl, FailuresAndUsageErrorsHaveTheirStatus) {
 TEST_F(Lanx1Ctl, HelpDescribesEveryCommand) {
     TCtlResult R = Ctl({"--help"});
     EXPECT_EQ(R.Status, 0);
-    for (const char *Command : {"frame", "read", "write", "autocal", "poll", "table", "archive"}) {
+    for (const char *Command : {"frame", "read", "write", "autocal", "poll", "table", "archive", "scan", "stats"}) {
         EXPECT_TRUE(R.Out.contains(QLatin1String(Command))) << Command;
         const TCtlResult C = Ctl({QLatin1String(Command), "--help"});
         EXPECT_EQ(C.Status, 0) << Command;
@@ -666,4 +669,109 @@ TEST_F(Lanx1Ctl, TableImportRefusesUnusableFilesByLineAndWritesNothing) {
     }
     EXPECT_FALSE(QFile::exists(Tables));
     EXPECT_EQ(Sim.Sim().RequestCount(), 0);
+}
+
+// The device listens at 2400 baud on address 5: the scan walks 9600 baud in
+// silence, finds it at 2400 and prints its line; progress is only for a terminal.
+TEST_F(Lanx1Ctl, ScanFindsTheDeviceOnThePseudoTerminal) {
+    Sim.Sim().SetAddress(5);
+    Sim.Sim().SetBaudRate(2400);
+    Sim.Sim().SetBaudRateCheck(true);
+    Sim.Sim().SetRegister(TModel::rgPlantNumber, 4321);
+    Sim.Sim().SetRegister(TModel::rgModification, 2);
+    const QByteArray Settings = ReadAll(Folder.File(QStringLiteral("INI/ComPort.ini")));
+    TCtlResult R = Ctl({"scan", "--ports", Sim.PortName(), "--bauds", "9600,2400", "--addresses", "1-8"});
+    EXPECT_EQ(R.Status, 0) << R.Err.toStdString();
+    EXPECT_EQ(R.Out, QStringLiteral("Port=%1 BaudRate=2400 Address=5 PlantNumber=4321 Modification=2\n")
+                         .arg(Sim.PortName()));
+    EXPECT_TRUE(R.Err.isEmpty()) << R.Err.toStdString();
+    EXPECT_EQ(Sim.Sim().RequestCount(), 8 + 5 + 1);
+
+    // The global address is tried first; --all goes on to the end.
+    const int Before = Sim.Sim().RequestCount();
+    R = Ctl({"--address", "5", "scan", "--ports", Sim.PortName(), "--bauds", "2400,4800", "--addresses", "1-6",
+             "--all"});
+    EXPECT_EQ(R.Status, 0) << R.Err.toStdString();
+    EXPECT_EQ(R.Lines().size(), 1);
+    const QList<QByteArray> Requests = Sim.Sim().Requests().mid(Before);
+    ASSERT_EQ(Requests.size(), 6 + 1 + 6);
+    EXPECT_EQ(int(Requests[0][0]), 1);
+    EXPECT_EQ(int(Requests[1][0]), 5);
+    EXPECT_EQ(int(Requests[2][0]), 5); // the confirmation
+
+    // Nothing there: status 1.
+    R = Ctl({"scan", "--ports", Sim.PortName(), "--bauds", "9600", "--addresses", "1-3"});
+    EXPECT_EQ(R.Status, 1);
+    EXPECT_TRUE(R.Out.isEmpty());
+    EXPECT_EQ(R.Err, QStringLiteral("lanx1ctl: no device found\n"));
+    // The scan changes no setting.
+    EXPECT_EQ(ReadAll(Folder.File(QStringLiteral("INI/ComPort.ini"))), Settings);
+}
+
+TEST_F(Lanx1Ctl, ScanNamesAGarbledSignal) {
+    Sim.Sim().SetBaudRate(2400);
+    Sim.Sim().SetBaudRateCheck(true);
+    Sim.Sim().SetWrongBaudGarbage(true);
+    const TCtlResult R = Dev({"scan", "--bauds", "9600,2400", "--addresses", "1-2"});
+    EXPECT_EQ(R.Status, 0) << R.Err.toStdString();
+    EXPECT_EQ(R.Lines().size(), 1);
+    EXPECT_TRUE(R.Out.contains(QStringLiteral("BaudRate=2400 Address=1 "))) << R.Out.toStdString();
+    EXPECT_EQ(R.Err, QStringLiteral("lanx1ctl: signal garbled on %1 at 9600 baud (another baud rate or parity?)\n")
+                         .arg(Sim.PortName()));
+}
+
+TEST_F(Lanx1Ctl, StatsRunsExchangesAndPrintsTheFigures) {
+    Sim.Sim().SetFault(TSimFault::Exception, 4, 2);
+    TCtlResult R = Dev({"stats", "--count", "10", "--kind", "3"});
+    EXPECT_EQ(R.Status, 1) << R.Err.toStdString(); // two were not answered
+    ASSERT_EQ(R.Lines().size(), 2) << R.Out.toStdString();
+    EXPECT_TRUE(R.Lines()[0].startsWith(QStringLiteral("Exchanges=10 Answered=8 NoAnswer=0 Checksum=0 Mismatch=0 "
+                                                       "Exception=2 Status=0 PortLost=0 Noise=0 ResponseMs=")))
+        << R.Out.toStdString();
+    // The read time-out of the settings is 40 ms: eight buckets.
+    EXPECT_TRUE(R.Lines()[0].contains(QStringLiteral(" Histogram=0-5:"))) << R.Out.toStdString();
+    EXPECT_TRUE(R.Lines()[0].endsWith(QStringLiteral(",35-40:0"))) << R.Out.toStdString();
+    EXPECT_EQ(R.Lines()[1], QStringLiteral("Quality=80.0 ExceptionCodes=4:2 StatusCodes="));
+    EXPECT_EQ(Sim.Sim().RequestCount(), 10);
+
+    R = Dev({"stats", "--count", "3"});
+    EXPECT_EQ(R.Status, 0) << R.Err.toStdString();
+    EXPECT_TRUE(R.Lines().value(0).startsWith(QStringLiteral("Exchanges=3 Answered=3 ")));
+    EXPECT_EQ(R.Lines().value(1), QStringLiteral("Quality=100.0 ExceptionCodes= StatusCodes="));
+}
+
+TEST_F(Lanx1Ctl, PollSummaryEndsWithTheHistogram) {
+    const TCtlResult R = Dev({"poll", "--count", "2", "--period", "100", "--kinds", "3"});
+    EXPECT_EQ(R.Status, 0) << R.Err.toStdString();
+    const QString Summary = R.Err.trimmed();
+    EXPECT_TRUE(Summary.startsWith(QStringLiteral("Exchanges=2 Answered=2 "))) << Summary.toStdString();
+    const qsizetype At = Summary.indexOf(QStringLiteral(" Histogram="));
+    ASSERT_GT(At, 0) << Summary.toStdString();
+    int Counted = 0;
+    for (const QString &Bucket : Summary.mid(At + 11).split(u','))
+        Counted += Bucket.section(u':', 1).toInt();
+    EXPECT_EQ(Counted, 2);
+}
+
+// With standard error on a terminal the scan shows where it is and what is left.
+TEST_F(Lanx1Ctl, ScanShowsItsProgressOnATerminal) {
+    const QString Script = QStandardPaths::findExecutable(QStringLiteral("script"));
+    if (Script.isEmpty())
+        GTEST_SKIP() << "no script(1) to give lanx1ctl a terminal";
+    Sim.Sim().SetAddress(3);
+    const QString Ctl = QCoreApplication::applicationDirPath() + QStringLiteral("/../src/lanx1ctl");
+    QProcess P;
+    P.setWorkingDirectory(Folder.Path());
+    // Inside, standard output goes to a file: what reaches the terminal is standard error.
+    const QString Out = Folder.File(QStringLiteral("found.txt"));
+    P.start(Script, {"-qec",
+                     QStringLiteral("'%1' scan --ports '%2' --bauds 9600 --addresses 1-4 > '%3'")
+                         .arg(Ctl, Sim.PortName(), Out),
+                     "/dev/null"});
+    ASSERT_TRUE(P.waitForFinished(60000));
+    EXPECT_EQ(P.exitCode(), 0);
+    const QString Terminal = QString::fromLocal8Bit(P.readAllStandardOutput());
+    EXPECT_TRUE(Terminal.contains(QStringLiteral("9600 baud, address 1"))) << Terminal.toStdString();
+    EXPECT_TRUE(Terminal.contains(QStringLiteral("left about"))) << Terminal.toStdString();
+    EXPECT_TRUE(ReadAll(Out).startsWith("Port=")) << ReadAll(Out).toStdString();
 }

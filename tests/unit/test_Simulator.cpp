@@ -4,6 +4,7 @@
 #include "TLanx1Simulator.h"
 #include "uMath.h"
 #include "uPseudoTerminal.h"
+#include "uTransmitter.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -403,4 +404,92 @@ TEST(Simulator, ProgramPrintsItsPortFirst) {
     EXPECT_TRUE(Process.waitForFinished(5000));
     EXPECT_EQ(Process.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(Process.exitCode(), 0);
+}
+
+namespace {
+
+// One exchange through the program's port code at Baud; the reply as it came.
+QByteArray ExchangeAt(const QString &Port, int Baud, const QByteArray &Frame, int ReplyMax) {
+    TTransmitter Line;
+    TPortSettings S;
+    S.Port = Port;
+    S.BaudRate = QString::number(Baud);
+    S.ReadTotalConstant = 150;
+    S.ReadTotalMultiplier = 0;
+    S.ReadInterval = 20;
+    Line.SetSettings(S);
+    QString Reason;
+    if (!Line.OpenQuietly(Reason)) {
+        ADD_FAILURE() << "port does not open: " << Reason.toStdString();
+        return {};
+    }
+    QByteArray Reply;
+    Line.Transmit(Frame, Reply, true, ReplyMax);
+    return Reply;
+}
+
+} // namespace
+
+// The device's end of the pseudo-terminal sees the speed the program set on its end.
+TEST(Simulator, SeesTheBaudRateOfTheLine) {
+    TSimulatorFixture Line;
+    TTransmitter Port;
+    TPortSettings S;
+    S.Port = Line.PortName();
+    for (const int Baud : {1200, 9600, 19200, 115200}) {
+        S.BaudRate = QString::number(Baud);
+        Port.SetSettings(S);
+        if (!Port.IsOpen()) {
+            QString Reason;
+            ASSERT_TRUE(Port.OpenQuietly(Reason)) << Reason.toStdString();
+        }
+        EXPECT_EQ(Line.Sim().LineBaudRate(), Baud);
+    }
+}
+
+TEST(Simulator, AnswersOnlyAtItsOwnBaudRateWhenAsked) {
+    TSimulatorFixture Line;
+    TLanx1Simulator &Sim = Line.Sim();
+    Sim.SetBaudRate(19200);
+    // Without the check any speed is heard, as always.
+    EXPECT_EQ(ExchangeAt(Line.PortName(), 9600, Read(1, 0, 1), 16).size(), ReadReplySize(1));
+    Sim.SetBaudRateCheck(true);
+    EXPECT_TRUE(ExchangeAt(Line.PortName(), 9600, Read(1, 0, 1), 16).isEmpty());
+    EXPECT_TRUE(ExchangeAt(Line.PortName(), 38400, Read(1, 0, 1), 16).isEmpty());
+    const QByteArray Reply = ExchangeAt(Line.PortName(), 19200, Read(1, 0, 1), 16);
+    ASSERT_EQ(Reply.size(), ReadReplySize(1));
+    EXPECT_TRUE(CheckCrc16(Reply));
+    EXPECT_EQ(Sim.RequestCount(), 4); // every request reached the device
+    EXPECT_EQ(Sim.RepliesSent(), 2);
+
+    // With garbage: a wrong speed brings bytes that are no frame.
+    Sim.SetWrongBaudGarbage(true);
+    const QByteArray Garbage = ExchangeAt(Line.PortName(), 9600, Read(1, 0, 1), 16);
+    EXPECT_FALSE(Garbage.isEmpty());
+    EXPECT_FALSE(CheckCrc16(Garbage));
+    EXPECT_EQ(Sim.GarbageSent(), 1);
+    EXPECT_EQ(ExchangeAt(Line.PortName(), 19200, Read(1, 0, 1), 16).size(), ReadReplySize(1));
+    // Also for another address: at the wrong speed the device cannot know it is not meant.
+    EXPECT_FALSE(ExchangeAt(Line.PortName(), 9600, Read(9, 0, 1), 16).isEmpty());
+    EXPECT_EQ(Sim.RepliesSent(), 3);
+}
+
+TEST(Simulator, ProgramWithABaudRateAnswersOnlyAtIt) {
+    const QString Program = QCoreApplication::applicationDirPath() + "/../src/lanx1-sim";
+    for (const bool Garbage : {false, true}) {
+        QProcess Process;
+        QStringList Args{"--baud", "19200", "--address", "5"};
+        if (Garbage)
+            Args << "--wrong-baud-garbage";
+        Process.start(Program, Args);
+        ASSERT_TRUE(Process.waitForStarted(5000));
+        while (!Process.canReadLine() && Process.waitForReadyRead(5000)) {
+        }
+        const QString Port = QString::fromLocal8Bit(Process.readLine()).trimmed();
+        ASSERT_TRUE(Port.startsWith("/dev/")) << Port.toStdString();
+        EXPECT_EQ(ExchangeAt(Port, 9600, Read(5, 0, 1), 16).isEmpty(), !Garbage);
+        EXPECT_EQ(ExchangeAt(Port, 19200, Read(5, 0, 1), 16).size(), ReadReplySize(1));
+        Process.terminate();
+        EXPECT_TRUE(Process.waitForFinished(5000));
+    }
 }

@@ -181,6 +181,8 @@ void TFormCertificateImport::CreateControls() {
 
 void TFormCertificateImport::CreateChart() {
     ChartImport->legend->setVisible(true);
+    // Top left: the table rises from the bottom left, so that corner holds least of it.
+    ChartImport->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignLeft);
     ChartImport->xAxis->setLabel(QStringLiteral("Уровень, %"));
     ChartImport->yAxis->setLabel(QStringLiteral("Объем, %"));
     ChartImport->yAxis2->setLabel(QStringLiteral("Погрешность, % объема"));

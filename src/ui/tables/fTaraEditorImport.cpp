@@ -5,6 +5,8 @@
 
 #include "fCertificateImport.h"
 #include "fInputText.h"
+#include "Tara.h"
+#include "uMessages.h"
 #include "uTableFile.h"
 
 #include <QComboBox>
@@ -33,11 +35,25 @@ void TFormTaraEditor::actImportCertificateExecute() {
         Points = Dialog.Points();
         DefaultName = Dialog.DefaultName();
     }
-    bool Ok = false;
-    const QString Name = InputText(QStringLiteral("Импорт градуировочной таблицы"), QStringLiteral("Имя таблицы:"),
-                                   DefaultName, [](const QString &Text) { return TableNameProblem(Text); }, &Ok, this);
-    if (!Ok)
-        return;
+    // A name the text already has replaces that table only when the user says so.
+    QString Name = DefaultName;
+    for (;;) {
+        bool Ok = false;
+        Name = InputText(QStringLiteral("Импорт градуировочной таблицы"), QStringLiteral("Имя таблицы:"), Name,
+                         [](const QString &Text) { return TableNameProblem(Text); }, &Ok, this);
+        if (!Ok)
+            return;
+        if (FindTableHeader(MemoLines(), Name) < 0)
+            break;
+        const int Answer = ShowMessageBox(kAttention,
+                                          QStringLiteral("Таблица ") + Name +
+                                              QStringLiteral(" уже есть в файле. Заменить её?"),
+                                          TMsgIcon::Warning, mbYes | mbNo | mbCancel, mbNo);
+        if (Answer == mbYes)
+            break;
+        if (Answer == mbCancel)
+            return;
+    }
     // The text changes as one edit: marked modified, the list rebuilt once.
     SetMemoLines(PutTable(MemoLines(), Name, Points));
     if (!FModified) {

@@ -11,6 +11,7 @@
 #include "fTurning.h"
 #include "rGraph.h"
 #include "uBDE.h"
+#include "uFolders.h"
 #include "uFormat.h"
 #include "uLanx1Instance.h"
 #include "uLanx1Windows.h"
@@ -20,8 +21,12 @@
 #include "uRequestDevices.h"
 #include "uSysUtils.h"
 
+#include "uVersion.h"
+
 #include <QApplication>
 #include <QLoggingCategory>
+#include <cstdio>
+#include <cstring>
 #include <functional>
 #include <memory>
 
@@ -42,6 +47,25 @@ void Trap(const char *Block, const std::function<void()> &Fn) {
 } // namespace
 
 int main(int argc, char **argv) {
+    // Answered before any window system is needed.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("lanx1 %s\n", LANX1_VERSION);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::printf("Usage: lanx1 [--simulator] [/full]\n"
+                        "       lanx1 --help | --version\n"
+                        "\n"
+                        "Service and monitoring tool for a LANX1 liquid-level transducer.\n"
+                        "  --simulator  work with the built-in simulated transducer instead of\n"
+                        "               the port of INI/ComPort.ini\n"
+                        "  /full        show the plant-number commands (Ctrl+F toggles them)\n"
+                        "  --help       print this text and exit\n"
+                        "  --version    print the version and exit\n");
+            return 0;
+        }
+    }
     AppDir(); // the INI folder is the one current at start, whatever happens later
     QApplication App(argc, argv);
     // The application ends with the main window, even while other windows are open.
@@ -52,6 +76,13 @@ int main(int argc, char **argv) {
     SetDefaultFormatSettings(TFormatSettings::FromLocale(QLocale()));
     InstallQtTranslations(App);
     TMessageBoxes Messages;
+    // Portable beside the program, or installed with the user's own folder.
+    Trap("folders", [] {
+        QString Error;
+        if (!ApplyFolders(ChooseFolders(ProbeFolders(QCoreApplication::applicationDirPath())), FirstSerialPort,
+                          &Error))
+            qCCritical(lcApp) << "folders:" << Error;
+    });
 
     const QStringList Args = App.arguments();
     std::unique_ptr<TLanx1Simulator> Simulator;

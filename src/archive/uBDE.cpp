@@ -38,6 +38,7 @@ struct TArchiveSettings {
     std::mutex Lock;
     QString Alias = kDefaultAlias;
     QString Path; // empty: AppDir/DATA
+    bool Pinned = false; // set for this run: the settings file is neither read nor written
 };
 
 TArchiveSettings &Settings() {
@@ -173,6 +174,12 @@ void TidyFolderOf(const QString &Path) {
 } // namespace
 
 void LoadArchiveSettings() {
+    {
+        TArchiveSettings &S = Settings();
+        std::lock_guard Guard(S.Lock);
+        if (S.Pinned)
+            return;
+    }
     TIniFile Ini(IniPath(QStringLiteral("bde.ini")));
     const QString Alias = Ini.ReadString(kSection, kAliasKey, kDefaultAlias);
     QString Path = NormalisedPath(Ini.ReadString(kSection, kPathKey, QString()));
@@ -207,6 +214,13 @@ void SetDbPath(const QString &Path) {
     TArchiveSettings &S = Settings();
     std::lock_guard Guard(S.Lock);
     S.Path = NormalisedPath(Path);
+}
+
+void PinDbPath(const QString &Path) {
+    TArchiveSettings &S = Settings();
+    std::lock_guard Guard(S.Lock);
+    S.Path = NormalisedPath(Path);
+    S.Pinned = !S.Path.isEmpty();
 }
 
 QString ArchiveDayFolder(TDateTime DT) {

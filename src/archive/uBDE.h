@@ -19,6 +19,9 @@ QString DbAlias();
 // Root folder of the archive; AppDir/DATA until the settings are loaded or set.
 QString DbPath();
 void SetDbPath(const QString &Path); // for tests and tools (--data DIR)
+// Sets the root for the whole run: LoadArchiveSettings then keeps it and
+// leaves INI/bde.ini alone. An empty Path unpins.
+void PinDbPath(const QString &Path);
 
 // The date of DT as "yyyy/mm/dd" (three folder levels).
 QString ArchiveDayFolder(TDateTime DT);

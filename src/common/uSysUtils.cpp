@@ -12,6 +12,7 @@ struct TFolders {
     std::mutex Lock;
     QString App;
     QString Program;
+    QString Ini;
 };
 
 TFolders &Folders() {
@@ -49,7 +50,19 @@ void SetProgramDir(const QString &Dir) {
     F.Program = Dir;
 }
 
+void SetIniDir(const QString &Dir) {
+    TFolders &F = Folders();
+    std::lock_guard Guard(F.Lock);
+    F.Ini = Dir;
+}
+
 QString IniPath(const QString &Name) {
+    {
+        TFolders &F = Folders();
+        std::lock_guard Guard(F.Lock);
+        if (!F.Ini.isEmpty())
+            return JoinPath(F.Ini, Name);
+    }
     return JoinPath(JoinPath(AppDir(), QStringLiteral("INI")), Name);
 }
 

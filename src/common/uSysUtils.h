@@ -9,8 +9,11 @@ QString AppDir();
 void SetAppDir(const QString &Dir); // for tests and tools that pin the folder
 QString ProgramDir();
 void SetProgramDir(const QString &Dir);
-// AppDir/INI/Name
+// AppDir/INI/Name, or IniDir/Name while a settings folder is set.
 QString IniPath(const QString &Name);
+// The settings folder for this run instead of AppDir/INI (lanx1ctl --ini DIR);
+// empty restores AppDir/INI.
+void SetIniDir(const QString &Dir);
 
 // Name when Dir is empty; Dir + Name when Dir ends with '/'; else Dir + '/' + Name.
 QString JoinPath(const QString &Dir, const QString &Name);

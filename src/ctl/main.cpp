@@ -3,8 +3,11 @@
 #include "uCtlArgs.h"
 #include "uCtlCommands.h"
 #include "uCtlHelp.h"
+#include "uBDE.h"
+#include "uFolders.h"
 #include "uFormat.h"
 #include "uSysUtils.h"
+#include "uVersion.h"
 
 #include <QCoreApplication>
 #include <QLocale>
@@ -44,9 +47,27 @@ int Dispatch(const TGlobalOptions &Options, const QString &Command, const QStrin
     return RunPoll(Options, Args, Out, Err);
 }
 
+// The program's folders (portable or installed), then the overrides of this run.
+void UseFolders(const TGlobalOptions &Options) {
+    QString Error;
+    if (!ApplyFolders(ChooseFolders(ProbeFolders(QCoreApplication::applicationDirPath())), FirstSerialPort, &Error))
+        throw ECtlFailure(Error);
+    if (!Options.Data.isEmpty()) {
+        SetProgramDir(Options.Data);
+        PinDbPath(JoinPath(Options.Data, QStringLiteral("DATA")));
+    }
+    if (!Options.Ini.isEmpty())
+        SetIniDir(Options.Ini);
+}
+
 int Run(QStringList Args, QTextStream &Out, QTextStream &Err) {
     bool Help = false;
     const TGlobalOptions Options = TakeGlobalOptions(Args, Help);
+    if (Options.Version) {
+        Out << "lanx1ctl " LANX1_VERSION "\n";
+        return ExitOk;
+    }
+    UseFolders(Options);
     if (Args.isEmpty()) {
         if (!Help)
             throw ECtlUsage(QStringLiteral("no command given"));

@@ -47,13 +47,17 @@ TCommandArgs SplitCommandArgs(const QStringList &Args, const QStringList &ValueO
 
 TGlobalOptions TakeGlobalOptions(QStringList &Args, bool &Help) {
     TGlobalOptions O;
-    static const QStringList Names{"--port", "--baud", "--address", "--attempts"};
+    static const QStringList Names{"--port", "--baud", "--address", "--attempts", "--data", "--ini"};
     QStringList Seen;
     Help = false;
     while (!Args.isEmpty() && Args.first().startsWith(QLatin1String("--"))) {
         const QString Word = Args.takeFirst();
         if (Word == QLatin1String("--help")) {
             Help = true;
+            continue;
+        }
+        if (Word == QLatin1String("--version")) {
+            O.Version = true;
             continue;
         }
         bool HasValue = false;
@@ -74,6 +78,10 @@ TGlobalOptions TakeGlobalOptions(QStringList &Args, bool &Help) {
             O.Port = Value;
         } else if (Name == QLatin1String("--baud")) {
             O.Baud = ParseInt(Value, 1, 4000000, Name);
+        } else if (Name == QLatin1String("--data") || Name == QLatin1String("--ini")) {
+            if (Value.trimmed().isEmpty())
+                throw ECtlUsage(Name + QStringLiteral(" needs a folder"));
+            (Name == QLatin1String("--data") ? O.Data : O.Ini) = Value;
         } else if (Name == QLatin1String("--address")) {
             O.Address = ParseInt(Value, 0, 255, Name);
         } else {

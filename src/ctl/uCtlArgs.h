@@ -33,6 +33,9 @@ struct TGlobalOptions {
     int Baud = 0;     // 0: the rate of INI/ComPort.ini
     int Address = -1; // -1: the device object's default
     int Attempts = 5; // attempts of a command
+    QString Data;     // empty: the data folder of the program (DATA, PAR, TarTabl)
+    QString Ini;      // empty: the program's INI folder
+    bool Version = false; // --version was given
 };
 
 // The options and plain words of one command's arguments.

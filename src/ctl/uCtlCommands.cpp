@@ -1,6 +1,7 @@
 #include "uCtlCommands.h"
 
 #include "Tara.h"
+#include "uArchiveCsv.h"
 #include "uBDE.h"
 #include "uCtlSession.h"
 #include "uCtlTableFiles.h"
@@ -480,7 +481,9 @@ int RunTable(const TGlobalOptions &Options, const QStringList &Args, QTextStream
 }
 
 int RunArchive(const TGlobalOptions &, const QStringList &Args, QTextStream &Out) {
-    const TCommandArgs A = SplitCommandArgs(Args, {"--from", "--to", "--data"});
+    QStringList Rest = Args;
+    const bool Csv = Rest.removeAll(QStringLiteral("--csv")) > 0;
+    const TCommandArgs A = SplitCommandArgs(Rest, {"--from", "--to", "--data"});
     if (A.Words.size() != 1)
         throw ECtlUsage(QStringLiteral("archive: expected one series NAME (aLevel, aVolume, aFreq)"));
     const QString Name = A.Words[0];
@@ -501,9 +504,16 @@ int RunArchive(const TGlobalOptions &, const QStringList &Args, QTextStream &Out
     TArchiveSeries Points;
     std::vector<TDateTime> Skipped;
     ReadArchiveRange(Name, DateTimeFromQt(From), DateTimeFromQt(To), Points, {}, nullptr, &Skipped);
-    for (std::size_t i = 0; i < Points.size(); ++i)
-        Out << DateTimeToQt(Points.DT[i]).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")) << u'\t'
-            << NumberText(Points.V[i]) << u'\n';
+    if (Csv) {
+        const TCsvFormat Format = ScriptCsvFormat();
+        Out << Format.Header.join(Format.Separator) << "\r\n";
+        for (std::size_t i = 0; i < Points.size(); ++i)
+            Out << CsvLine(Format, Points.DT[i], Points.V[i]) << "\r\n";
+    } else {
+        for (std::size_t i = 0; i < Points.size(); ++i)
+            Out << DateTimeToQt(Points.DT[i]).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")) << u'\t'
+                << NumberText(Points.V[i]) << u'\n';
+    }
     if (Skipped.empty())
         return ExitOk;
     // The points of the other days are valid and printed; the gaps are named.

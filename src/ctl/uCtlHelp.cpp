@@ -2,17 +2,25 @@
 
 QString GeneralHelp() {
     return QStringLiteral(
-        "Usage: lanx1ctl [--port NAME] [--baud N] [--address N] [--attempts N] COMMAND ...\n"
+        "Usage: lanx1ctl [--port NAME] [--baud N] [--address N] [--attempts N]\n"
+        "                [--data DIR] [--ini DIR] COMMAND ...\n"
+        "       lanx1ctl --version\n"
         "\n"
         "Talks to one level transducer over the serial line, without windows, with the\n"
         "settings of the program: INI/ComPort.ini (and INI/bde.ini for the archive) of\n"
         "the current folder. The request log rd<yymmdd>.txt is written there too.\n"
+        "Installed in a folder the user cannot write (and without a file 'portable'\n"
+        "beside it), it uses the program's per-user folder ~/.local/share/lanx1 instead,\n"
+        "as the program does.\n"
         "\n"
         "Options (for this run only; the settings files are never changed):\n"
         "  --port NAME      serial port (e.g. /dev/ttyUSB0, COM3)\n"
         "  --baud N         bits per second\n"
         "  --address N      system address of the device, 0..255 (default 1)\n"
         "  --attempts N     attempts of each command, 1..100 (default 5)\n"
+        "  --data DIR       folder of DATA (the archive), PAR and TarTabl\n"
+        "  --ini DIR        folder of the settings files (ComPort.ini, Timer.ini, bde.ini)\n"
+        "  --version        print the version and exit\n"
         "\n"
         "Commands:\n"
         "  frame KIND                      request frame of a request kind, hexadecimal, no port needed\n"
@@ -28,7 +36,7 @@ QString GeneralHelp() {
         "                                  a tank's calibration certificate reduced to the\n"
         "                                  best N points, into a table file (offline)\n"
         "  table export FILE NAME CSV      a table of a table file as CSV (offline)\n"
-        "  archive NAME --from DT --to DT [--data DIR]\n"
+        "  archive NAME --from DT --to DT [--data DIR] [--csv]\n"
         "                                  archived values of aLevel, aVolume or aFreq\n"
         "  scan [--ports P,P] [--bauds B,B] [--addresses A-B] [--all]\n"
         "                                  search ports, baud rates and addresses for devices\n"
@@ -199,13 +207,16 @@ QString CommandHelp(const QString &Command) {
             "volume use no port.\n");
     if (Command == QLatin1String("archive"))
         return QStringLiteral(
-            "Usage: lanx1ctl archive NAME --from DT --to DT [--data DIR]\n"
+            "Usage: lanx1ctl archive NAME --from DT --to DT [--data DIR] [--csv]\n"
             "\n"
             "Prints the archived values of NAME (aLevel, aVolume, aFreq) from DT to DT, both\n"
             "included, ascending, one 'yyyy-MM-dd HH:mm:ss.zzz<TAB>value' a line.\n"
             "DT is 'yyyy-MM-dd[ HH:mm[:ss[.zzz]]]' local time; a date alone means the start\n"
             "of that day for --from and its end for --to. The archive folder is that of\n"
             "INI/bde.ini, or DIR. No port used. Days whose table cannot be read are named\n"
-            "on standard error after the values of the others, and the exit status is 1.\n");
+            "on standard error after the values of the others, and the exit status is 1.\n"
+            "--csv prints RFC 4180 CSV instead: the header 'time,value', then one\n"
+            "'yyyy-MM-ddTHH:mm:ss.zzz,value' line per point (ISO 8601 local time, '.' decimals),\n"
+            "lines ending with CR LF.\n");
     return {};
 }

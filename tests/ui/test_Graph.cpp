@@ -14,6 +14,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPaintEngine>
@@ -550,4 +551,47 @@ TEST_F(GraphTest, StatusPanelsShowTheirWholeTextAtTheOpeningSize) {
     }
     EXPECT_TRUE(F.StatusText(0).contains(QStringLiteral(" по ")));
     EXPECT_TRUE(F.StatusText(1).startsWith(QStringLiteral("c ")));
+}
+
+TEST_F(GraphTest, ExportCsvWritesTheVisibleWindowOrTheWholeRange) {
+    Write(At(2026, 2, 10, 8, 0), 1.5);
+    Write(At(2026, 2, 10, 9, 0), 2.25);
+    Write(At(2026, 2, 10, 10, 0), 3);
+    TFormGraph F;
+    F.Open(QStringLiteral("aLevel"), &Level, QStringLiteral("График"), At(2026, 2, 10), At(2026, 2, 10, 23));
+    F.show();
+    F.Chart()->xAxis->setRange(KeyFromDateTime(At(2026, 2, 10, 8, 30)), KeyFromDateTime(At(2026, 2, 10, 9, 30)));
+
+    QAction *Export = F.Action(QStringLiteral("actExportCsv"));
+    ASSERT_NE(Export, nullptr);
+    EXPECT_EQ(Export->text(), QStringLiteral("Экспорт в CSV…"));
+    const QString Visible = Folder.File(QStringLiteral("visible.csv"));
+    const QString Whole = Folder.File(QStringLiteral("whole.csv"));
+    TFormGraph::CsvDialogHook = [&](QWidget *, const QString &) { return TGraphCsvRequest{Visible, false}; };
+    Export->trigger();
+    TFormGraph::CsvDialogHook = [&](QWidget *, const QString &) { return TGraphCsvRequest{Whole, true}; };
+    Export->trigger();
+    TFormGraph::CsvDialogHook = [&](QWidget *, const QString &) { return TGraphCsvRequest{}; };
+    Export->trigger(); // cancelled in the dialog: nothing happens
+    TFormGraph::CsvDialogHook = nullptr;
+
+    const QByteArray Bom("\xEF\xBB\xBF");
+    const QByteArray Header = QStringLiteral("Дата и время;Уровень, мм\r\n").toUtf8();
+    EXPECT_EQ(ReadAll(Visible), Bom + Header + "10.02.2026 09:00:00,000;2,25\r\n");
+    EXPECT_EQ(ReadAll(Whole), Bom + Header +
+                                  "10.02.2026 08:00:00,000;1,5\r\n"
+                                  "10.02.2026 09:00:00,000;2,25\r\n"
+                                  "10.02.2026 10:00:00,000;3\r\n");
+    EXPECT_TRUE(Messages.Messages().isEmpty());
+}
+
+TEST_F(GraphTest, ExportCsvIntoAMissingFolderTellsAndLeavesNoFile) {
+    Write(At(2026, 2, 10, 8, 0), 1.5);
+    TFormGraph F;
+    F.Open(QStringLiteral("aLevel"), &Level, QStringLiteral("График"), At(2026, 2, 10), At(2026, 2, 10, 23));
+    const QString Path = Folder.File(QStringLiteral("no/such/folder/x.csv"));
+    EXPECT_FALSE(F.ExportCsvTo(Path, true));
+    EXPECT_FALSE(QFileInfo::exists(Path));
+    ASSERT_EQ(Messages.Messages().size(), 1);
+    EXPECT_EQ(Messages.Messages().first().Icon, TMsgIcon::Error);
 }

@@ -9,6 +9,7 @@
 #include <QSharedPointer>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -31,6 +32,13 @@ struct TGraphPreset {
     double Width;
 };
 
+// What "Экспорт в CSV…" asks for: the file, and the whole loaded range
+// instead of the visible time window. An empty Path cancels.
+struct TGraphCsvRequest {
+    QString Path;
+    bool WholeRange = false;
+};
+
 class TFormGraph : public QMainWindow {
     Q_OBJECT
 public:
@@ -47,6 +55,13 @@ public:
     void ShowArchiveRange(TDateTime Start, TDateTime Stop);
     // Copies the view into the report and opens its preview.
     void FillReport();
+    // "Экспорт в CSV…": asks for the file and writes the series there (see uArchiveCsv.h).
+    void ExportCsv();
+    // Writes the points of the visible time window, or all of them, to Path;
+    // closing the window meanwhile cancels. False when nothing was written.
+    bool ExportCsvTo(const QString &Path, bool WholeRange);
+    // Replaces the dialog of ExportCsv (tests).
+    static std::function<TGraphCsvRequest(QWidget *Parent, const QString &Folder)> CsvDialogHook;
 
     // State, for the report and for tests.
     QCustomPlot *Chart() const { return FChart; }
@@ -170,6 +185,7 @@ private:
     QAction *actScanEndOn = nullptr;
     QAction *actScanEndOff = nullptr;
     QAction *actReportPreview = nullptr;
+    QAction *actExportCsv = nullptr;
     QAction *actClose = nullptr;
     QAction *actYRangeChange = nullptr;
     QAction *actSet4Milimeters = nullptr;

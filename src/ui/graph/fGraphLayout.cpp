@@ -170,6 +170,9 @@ void TFormGraph::CreateActions() {
 
     actReportPreview = NewAction("actReportPreview", QStringLiteral("Просмотр/Печать"),
                                  QStringLiteral("Открыть окно предварительного просмотра графика перед печатью"));
+    actExportCsv = NewAction("actExportCsv", QStringLiteral("Экспорт в CSV…"),
+                             QStringLiteral("Записать значения графика в файл CSV для электронных таблиц"));
+    connect(actExportCsv, &QAction::triggered, this, &TFormGraph::ExportCsv);
     actClose = NewAction("actClose", QStringLiteral("Закрыть окно"));
     actYRangeChange = NewAction("actYRangeChange", QStringLiteral("Изменить диапазон Y"));
     actSet4Milimeters = NewAction("actSet4Milimeters", QStringLiteral("Размах 4 мм"));
@@ -230,6 +233,7 @@ void TFormGraph::CreateMenus() {
     Graph->addActions({actScanEndOn, actScanEndOff});
     Graph->addSeparator();
     Graph->addAction(actReportPreview);
+    Graph->addAction(actExportCsv);
     QMenu *Window = Bar->addMenu(QStringLiteral("Окно"));
     Window->addActions({actMarks, actClose});
 }

@@ -1,5 +1,6 @@
 // The main window's actions, menus, tool bar and status bar.
 #include "fMain.h"
+#include "fAbout.h"
 
 #include "TElidedLabel.h"
 #include "uTextFit.h"
@@ -199,6 +200,12 @@ void TFormMain::CreateMenus() {
 
     QMenu *mmGraph = Bar->addMenu(QStringLiteral("График"));
     Fill(mmGraph, {actGraphLevel, actGraphVolume});
+
+    QMenu *mmHelp = Bar->addMenu(QStringLiteral("Справка"));
+    QAction *actAbout = mmHelp->addAction(QStringLiteral("О программе"));
+    actAbout->setObjectName(QStringLiteral("actAbout"));
+    actAbout->setStatusTip(QStringLiteral("Версия программы и папки её файлов"));
+    connect(actAbout, &QAction::triggered, this, [this] { ShowAbout(this); });
 
     pmCalibration = new QMenu(this);
     pmCalibration->setObjectName(QStringLiteral("pmCalibration"));

@@ -42,7 +42,7 @@ QString ConnackText(int Rc) {
     case 4:
     case 134: return QStringLiteral("брокер отклонил имя пользователя или пароль");
     case 5:
-    case 135: return QStringLiteral("брокер отказал в доступе (нет прав)");
+    case 135: return QStringLiteral("брокер отказал в доступе: неверное имя пользователя или пароль, или нет прав");
     default: return QStringLiteral("брокер отклонил подключение (код %1)").arg(Rc);
     }
 }

@@ -10,6 +10,7 @@
 #include <QUrl>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <mutex>
 #include <unistd.h>
 
@@ -24,7 +25,13 @@ std::mutex &FileLock() {
     return Lock;
 }
 
-constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+// Read and write for the owner, nothing for anybody else (0600).
+void MakeOwnerOnly(const QString &Path) {
+    struct stat St {};
+    const QByteArray Name = QFile::encodeName(Path);
+    if (::stat(Name.constData(), &St) == 0 && (St.st_mode & 07777) != 0600)
+        ::chmod(Name.constData(), 0600);
+}
 
 // Creates the file empty and owner-only when it is missing, and narrows the
 // rights of one that is there, before anything is written into it.
@@ -39,8 +46,7 @@ bool PrepareFile(const QString &Path, QString *Error) {
         if (Fd >= 0)
             ::close(Fd);
     }
-    if (QFile::permissions(Path) != kOwnerOnly)
-        QFile::setPermissions(Path, kOwnerOnly);
+    MakeOwnerOnly(Path);
     return true;
 }
 
@@ -70,9 +76,8 @@ template <typename F> bool WriteFile(const QString &Path, QString *Error, F Writ
             *Error = QStringLiteral("не удалось записать файл %1").arg(Path);
         return false;
     }
-    // A replaced file takes the rights it had; a fresh one is narrowed again.
-    if (QFile::permissions(Path) != kOwnerOnly)
-        QFile::setPermissions(Path, kOwnerOnly);
+    // A replaced file takes the rights it had; should it not, it is narrowed again.
+    MakeOwnerOnly(Path);
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include "Tara.h"
 #include "uBDE.h"
+#include "uCtlMqtt.h"
 #include "uCtlSession.h"
 #include "uCtlTableFiles.h"
 #include "uDataCtrl.h"
@@ -360,8 +361,9 @@ int RunAutocal(const TGlobalOptions &Options, const QStringList &Args, QTextStre
 }
 
 int RunPoll(const TGlobalOptions &Options, const QStringList &Args, QTextStream &Out, QTextStream &Err) {
-    const TCommandArgs A = SplitCommandArgs(Args, {"--period", "--count", "--kinds"});
+    const TCommandArgs A = SplitCommandArgs(Args, QStringList{"--period", "--count", "--kinds"} + MqttPollOptions());
     ParsePollOptions(A, 200); // usage errors before the port is opened
+    const std::optional<TMqttSettings> Mqtt = ParseMqttPollOptions(A);
     TCtlDevice Device(Options);
     TCtlSession Session(Options);
     TRequestDevices &Engine = Session.Engine();
@@ -369,6 +371,7 @@ int RunPoll(const TGlobalOptions &Options, const QStringList &Args, QTextStream 
     PollSet.Clear();
     for (const int Kind : P.Kinds)
         PollSet.Include(Kind);
+    const std::unique_ptr<TMqttPublisher> Publisher = Mqtt ? StartPollPublisher(*Mqtt, Err) : nullptr;
     Engine.Transmitter->OnPortState = [&Err](TTransmitter *, bool Available, const QString &Port) {
         Err << "lanx1ctl: " << (Available ? "port back: " : "port lost: ") << Port << u'\n';
         Err.flush();
@@ -412,6 +415,8 @@ int RunPoll(const TGlobalOptions &Options, const QStringList &Args, QTextStream 
             WaitUntil(Start + std::chrono::milliseconds(P.Period));
     }
     Engine.Transmitter->OnPortState = nullptr;
+    if (Publisher)
+        FinishPollPublisher(*Publisher, Err);
     Err << Engine.Statistics().SummaryLine() << u'\n';
     if (ArchiveFailures > 0)
         Err << "lanx1ctl: " << ArchiveFailures << " archive writes failed under " << DbPath() << u'\n';

@@ -21,7 +21,49 @@ TListeners &Listeners() {
     return Instance;
 }
 
+struct TOpenCycle {
+    std::mutex Lock;
+    int Open = 0;
+    TDateTime At = 0;
+};
+
+TOpenCycle &OpenCycle() {
+    static TOpenCycle Instance;
+    return Instance;
+}
+
+constexpr TDateTime kOneMs = 1.0 / 86400000.0;
+
 } // namespace
+
+TDateTime TCycleArchive::At() {
+    if (Readings.At == 0) {
+        TOpenCycle &O = OpenCycle();
+        std::lock_guard Guard(O.Lock);
+        Readings.At = Now();
+        if (O.Open++ == 0)
+            O.At = Readings.At;
+    }
+    return Readings.At;
+}
+
+TCycleArchive::~TCycleArchive() {
+    if (Readings.At == 0)
+        return;
+    {
+        TOpenCycle &O = OpenCycle();
+        std::lock_guard Guard(O.Lock);
+        --O.Open;
+    }
+    if (!Readings.Empty())
+        NotifyCycleArchived(Readings);
+}
+
+TDateTime ArchiveHorizon() {
+    TOpenCycle &O = OpenCycle();
+    std::lock_guard Guard(O.Lock);
+    return (O.Open > 0 ? O.At : Now()) - kOneMs;
+}
 
 std::int64_t ArchiveMs(TDateTime At) {
     return std::llround(At * 86400000.0);

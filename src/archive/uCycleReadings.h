@@ -40,6 +40,26 @@ void RemoveCycleListener(int Id);
 // Hands an archived cycle to every listener (the polling engine calls this).
 void NotifyCycleArchived(const TCycleReadings &Cycle);
 
+// The archiving of one poll cycle in this process. At() opens it on the first
+// call and gives the cycle's time stamp; the destructor closes it and hands the
+// readings to the listeners when it holds any. While a cycle is open, readers
+// of the archive keep before its time stamp (ArchiveHorizon), so a cycle is
+// never read half written.
+class TCycleArchive {
+public:
+    TCycleArchive() = default;
+    ~TCycleArchive();
+    TCycleArchive(const TCycleArchive &) = delete;
+    TCycleArchive &operator=(const TCycleArchive &) = delete;
+    TDateTime At();
+    TCycleReadings Readings;
+};
+
+// The latest time stamp up to which (inclusive) the archive holds only whole
+// cycles as far as this process knows: just before an open cycle, else just
+// before now.
+TDateTime ArchiveHorizon();
+
 // Per series, the time stamp up to which (inclusive) readings are accounted
 // for; 0 means none.
 struct TSeriesMarks {

@@ -349,7 +349,7 @@ TPollCycleResult TRequestDevices::PollCycle() {
     // next cycle waits for a command.
     TExchangeGuard Guard(*this);
     TPollCycleResult Result;
-    TCycleReadings Cycle;
+    TCycleArchive Cycle; // hands the cycle's readings on when it ends
     for (int Kind = 0; Kind <= 30; ++Kind) {
         if (!PollSet.Contains(Kind))
             continue;
@@ -364,15 +364,11 @@ TPollCycleResult TRequestDevices::PollCycle() {
             continue;
         }
         // Every reading of the cycle carries the cycle's one time stamp.
-        if (Cycle.At == 0)
-            Cycle.At = Now();
-        if (!ArchiveReadings(K, Cycle.At))
+        if (!ArchiveReadings(K, Cycle.At()))
             ++Result.ArchiveFailures;
         else
-            TakeCycleReadings(*Lanx1, K, Cycle);
+            TakeCycleReadings(*Lanx1, K, Cycle.Readings);
     }
-    if (!Cycle.Empty())
-        NotifyCycleArchived(Cycle);
     return Result;
 }
 

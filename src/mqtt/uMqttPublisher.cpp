@@ -22,7 +22,6 @@ constexpr std::size_t kBacklogBatch = 2000; // cycles read from the archive at a
 constexpr int kKeepAlive = 30;              // seconds
 constexpr int kConnectTimeoutMs = 15000;
 constexpr int kMaxRetryDelayMs = 5000;
-constexpr int kOwnPollingMs = 60000;        // a cycle heard of this recently: polling runs here
 
 std::int64_t SteadyMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
@@ -134,8 +133,6 @@ bool TMqttPublisher::Start(const TMqttSettings &Settings) {
         FQueue.clear();
         FOverflows = 0;
         FSeenOverflows = 0;
-        FLastComplete = 0;
-        FLastHeardMs = 0;
         FPlant = Lanx1 ? Lanx1->PlantNumber() : 0;
         FAddressNumber = Lanx1 ? Lanx1->SystemAddress() : 0;
         FStatus = {};
@@ -170,8 +167,6 @@ TMqttStatus TMqttPublisher::Status() const {
 
 void TMqttPublisher::Submit(const TCycleReadings &Cycle) {
     std::lock_guard Guard(FLock);
-    FLastComplete = std::max(FLastComplete, Cycle.At);
-    FLastHeardMs = SteadyMs();
     FPlant = Cycle.PlantNumber;
     FAddressNumber = Cycle.Address;
     if (FQueue.size() >= FOptions.QueueLimit)
@@ -365,12 +360,8 @@ void TMqttPublisher::Acknowledged(int Mid) {
 }
 
 TDateTime TMqttPublisher::Horizon() const {
-    // While this process polls, the archive is complete up to its last cycle;
-    // a later time stamp may be a cycle still being written.
-    std::lock_guard Guard(FLock);
-    if (FLastHeardMs != 0 && SteadyMs() - FLastHeardMs < kOwnPollingMs)
-        return FLastComplete;
-    return Now();
+    // A cycle being written is left for later, so that none goes out in halves.
+    return ArchiveHorizon();
 }
 
 bool TMqttPublisher::NextCycle(TCycleReadings &Cycle) {

@@ -114,8 +114,6 @@ private:
     std::deque<TCycleReadings> FQueue;
     std::uint64_t FOverflows = 0;       // cycles the queue could not take
     std::uint64_t FSeenOverflows = 0;   // of them, those the catch-up has covered
-    TDateTime FLastComplete = 0;        // the time stamp of the last cycle heard of
-    std::int64_t FLastHeardMs = 0;      // when (steady clock)
     int FPlant = 0;
     int FAddressNumber = 0;
     TMqttStatus FStatus;

@@ -111,8 +111,9 @@ TEST_F(MqttCtl, PollPublishesAndALaterRunCatchesUp) {
         Expected << IsoTimeWithOffset(C.At);
     EXPECT_EQ(DistinctTimes(Sub.Messages()), Expected);
     for (const TTestMessage &M : Sub.Messages())
-        if (M.Topic == QLatin1String("tanks/0/state"))
-            EXPECT_EQ(QJsonDocument::fromJson(M.Payload).object().value("level").toDouble(), 42.5);
+        if (M.Topic == QLatin1String("tanks/0/state")) {
+            EXPECT_EQ(QJsonDocument::fromJson(M.Payload).object().value("level").toDouble(), 42.5) << M.Payload.toStdString();
+        }
 }
 
 TEST_F(MqttCtl, OptionsAreChecked) {

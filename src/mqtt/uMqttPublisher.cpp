@@ -421,7 +421,9 @@ bool TMqttPublisher::NextCycle(TCycleReadings &Cycle) {
 void TMqttPublisher::Pump() {
     const std::int64_t T = SteadyMs();
     const double Rate = FSettings.MaxRate;
-    const double Burst = std::max(1.0, Rate / 50);
+    // A quarter of a second's worth may be saved up, so that the time spent
+    // reading the archive is made up for and the pace holds on average.
+    const double Burst = std::max(1.0, Rate / 4);
     FTokens = std::min(Burst, FTokens + static_cast<double>(T - FTokensAt) * Rate / 1000.0);
     FTokensAt = T;
     const QByteArray Topic = MqttStateTopic(FSettings.TopicPrefix, FConnPlant).toUtf8();

@@ -311,3 +311,35 @@ TEST(MqttPublisher, Tls) {
         ASSERT_TRUE(Rig.Engine().PollCycle().Ok());
     ASSERT_TRUE(HasDistinctStates(Sub, 2));
 }
+
+TEST(MqttPublisher, ANewPlantNumberMovesTheTopics) {
+    REQUIRE_MOSQUITTO();
+    TEngineRig Rig;
+    PollLevelVolumeFrequency();
+    TTestBroker Broker;
+    QString Error;
+    ASSERT_TRUE(Broker.Start(&Error)) << Error.toStdString();
+    TTestSubscriber Sub(Broker.Port(), QStringLiteral("lanx1/#"));
+    ASSERT_TRUE(Sub.WaitSubscribed());
+    TMqttPublisher Publisher;
+    ASSERT_TRUE(Publisher.Start(SettingsFor(Broker)));
+    ASSERT_TRUE(WaitUntilTrue([&] { return Publisher.Status().Connected(); }));
+    ASSERT_TRUE(Rig.Engine().PollCycle().Ok());
+    ASSERT_TRUE(HasDistinctStates(Sub, 1));
+
+    // The plant number read from the device: the old status goes offline, the new one online.
+    Lanx1->SetPlantNumber(4321);
+    ASSERT_TRUE(Rig.Engine().PollCycle().Ok());
+    ASSERT_TRUE(Sub.WaitFor([](const std::vector<TTestMessage> &All) {
+        return std::any_of(All.begin(), All.end(), [](const TTestMessage &M) {
+            return M.Topic == QLatin1String("lanx1/4321/state") &&
+                   QJsonDocument::fromJson(M.Payload).object().value("plant").toInt() == 4321;
+        });
+    }));
+    EXPECT_TRUE(LastStatusIs(Sub, "offline"));
+    EXPECT_TRUE(Sub.WaitFor([](const std::vector<TTestMessage> &All) {
+        return std::any_of(All.begin(), All.end(), [](const TTestMessage &M) {
+            return M.Topic == QLatin1String("lanx1/4321/status") && M.Payload == "online";
+        });
+    }));
+}

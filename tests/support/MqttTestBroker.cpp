@@ -3,8 +3,13 @@
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
+#include <QStringList>
 
 #include <arpa/inet.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <mosquitto.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -12,6 +17,9 @@
 
 #include <chrono>
 #include <thread>
+#include <vector>
+
+extern char **environ;
 
 namespace {
 
@@ -41,13 +49,38 @@ bool Accepts(int Port) {
     return Ok;
 }
 
+// Starts Program with Args in Dir; its process id, 0 on failure.
+int Spawn(const QString &Program, const QStringList &Args, const QString &Dir, const QString &Output) {
+    std::vector<QByteArray> Bytes{QFile::encodeName(Program)};
+    for (const QString &A : Args)
+        Bytes.push_back(A.toLocal8Bit());
+    std::vector<char *> Argv;
+    for (QByteArray &B : Bytes)
+        Argv.push_back(B.data());
+    Argv.push_back(nullptr);
+    posix_spawn_file_actions_t Actions;
+    posix_spawn_file_actions_init(&Actions);
+    const QByteArray Out = QFile::encodeName(Output);
+    posix_spawn_file_actions_addopen(&Actions, 1, Out.constData(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+    posix_spawn_file_actions_adddup2(&Actions, 1, 2);
+    const QByteArray Work = QFile::encodeName(Dir);
+    posix_spawn_file_actions_addchdir_np(&Actions, Work.constData());
+    pid_t Pid = 0;
+    const int Rc = posix_spawn(&Pid, Argv[0], &Actions, nullptr, Argv.data(), environ);
+    posix_spawn_file_actions_destroy(&Actions);
+    return Rc == 0 ? Pid : 0;
+}
+
 bool Run(const QString &Program, const QStringList &Args, const QString &Dir, QString *Error) {
-    QProcess P;
-    P.setWorkingDirectory(Dir);
-    P.start(Program, Args);
-    if (!P.waitForFinished(60000) || P.exitStatus() != QProcess::NormalExit || P.exitCode() != 0) {
-        if (Error)
-            *Error = Program + QStringLiteral(" failed: ") + QString::fromLocal8Bit(P.readAllStandardError());
+    const QString Output = Dir + QStringLiteral("/tool-output.txt");
+    const int Pid = Spawn(Program, Args, Dir, Output);
+    int Status = 0;
+    if (Pid == 0 || ::waitpid(Pid, &Status, 0) != Pid || !WIFEXITED(Status) || WEXITSTATUS(Status) != 0) {
+        if (Error) {
+            QFile F(Output);
+            F.open(QIODevice::ReadOnly);
+            *Error = Program + QStringLiteral(" failed: ") + QString::fromLocal8Bit(F.readAll());
+        }
         return false;
     }
     return true;
@@ -148,29 +181,42 @@ bool TTestBroker::Start(QString *Error) {
              QFile::encodeName(FDir.filePath(QStringLiteral("server.key"))) + "\n";
     Conf.write(C);
     Conf.close();
-    FProcess.setWorkingDirectory(FDir.path());
-    FProcess.setProcessChannelMode(QProcess::MergedChannels);
-    FProcess.start(Program(), {QStringLiteral("-c"), Conf.fileName()});
-    if (!FProcess.waitForStarted(10000)) {
+    FPid = Spawn(Program(), {QStringLiteral("-c"), Conf.fileName()}, FDir.path(),
+                 FDir.filePath(QStringLiteral("mosquitto.out")));
+    if (FPid == 0) {
         if (Error)
-            *Error = QStringLiteral("mosquitto did not start: ") + FProcess.errorString();
+            *Error = QStringLiteral("mosquitto did not start");
         return false;
     }
-    const bool Up = WaitUntilTrue([&] { return FProcess.state() != QProcess::Running || Accepts(FPort); }, 20000) &&
-                    FProcess.state() == QProcess::Running;
-    if (!Up && Error)
+    const bool Up = WaitUntilTrue([&] { return !Running() || Accepts(FPort); }, 20000) && Running();
+    if (!Up && Error) {
+        QFile Out(FDir.filePath(QStringLiteral("mosquitto.out")));
+        Out.open(QIODevice::ReadOnly);
         *Error = QStringLiteral("mosquitto did not listen on ") + QString::number(FPort) + QStringLiteral(": ") +
-                 QString::fromLocal8Bit(FProcess.readAll()) + Log();
+                 QString::fromLocal8Bit(Out.readAll()) + Log();
+    }
     return Up;
 }
 
+bool TTestBroker::Running() {
+    if (FPid == 0)
+        return false;
+    int Status = 0;
+    if (::waitpid(FPid, &Status, WNOHANG) == FPid) {
+        FPid = 0;
+        return false;
+    }
+    return true;
+}
+
 void TTestBroker::Stop() {
-    if (FProcess.state() == QProcess::NotRunning)
+    if (!Running())
         return;
-    FProcess.terminate();
-    if (!FProcess.waitForFinished(20000)) {
-        FProcess.kill();
-        FProcess.waitForFinished(5000);
+    ::kill(FPid, SIGTERM);
+    if (!WaitUntilTrue([&] { return !Running(); }, 20000)) {
+        ::kill(FPid, SIGKILL);
+        ::waitpid(FPid, nullptr, 0);
+        FPid = 0;
     }
 }
 

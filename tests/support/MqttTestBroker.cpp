@@ -229,7 +229,6 @@ TTestSubscriber::TTestSubscriber(int Port, const QString &Filter, const TTestSub
     mosquitto_connect_callback_set(FMosq, &TTestSubscriber::OnConnect);
     mosquitto_subscribe_callback_set(FMosq, &TTestSubscriber::OnSubscribe);
     mosquitto_message_callback_set(FMosq, &TTestSubscriber::OnMessage);
-    mosquitto_reconnect_delay_set(FMosq, 1, 1, false);
     if (!Options.User.isEmpty())
         mosquitto_username_pw_set(FMosq, Options.User.toUtf8().constData(), Options.Password.toUtf8().constData());
     QByteArray Host = "127.0.0.1";
@@ -238,13 +237,24 @@ TTestSubscriber::TTestSubscriber(int Port, const QString &Filter, const TTestSub
         Host = "localhost";
     }
     mosquitto_connect_async(FMosq, Host.constData(), Port, 30);
-    mosquitto_loop_start(FMosq);
+    FThread = std::thread([this] { Loop(); });
 }
 
 TTestSubscriber::~TTestSubscriber() {
+    FStop = true;
+    FThread.join();
     mosquitto_disconnect(FMosq);
-    mosquitto_loop_stop(FMosq, true);
     mosquitto_destroy(FMosq);
+}
+
+void TTestSubscriber::Loop() {
+    while (!FStop) {
+        if (mosquitto_loop(FMosq, 20, 1) != MOSQ_ERR_SUCCESS) {
+            // The broker is away: try again a little later.
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            mosquitto_reconnect(FMosq);
+        }
+    }
 }
 
 void TTestSubscriber::OnConnect(mosquitto *M, void *Self, int Rc) {

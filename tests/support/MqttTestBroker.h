@@ -6,9 +6,11 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 struct mosquitto;
@@ -83,8 +85,12 @@ private:
     static void OnSubscribe(mosquitto *, void *Self, int Mid, int Count, const int *Granted);
     static void OnMessage(mosquitto *, void *Self, const struct mosquitto_message *Message);
 
+    void Loop();
+
     mosquitto *FMosq = nullptr;
     QByteArray FFilter;
+    std::atomic<bool> FStop{false};
+    std::thread FThread; // drives the client (a thread of our own, as ThreadSanitizer sees it)
     mutable std::mutex FLock;
     std::condition_variable FChanged;
     bool FSubscribed = false;

@@ -414,9 +414,9 @@ int RunPoll(const TGlobalOptions &Options, const QStringList &Args, QTextStream 
         if (P.Count == 0 || Cycles < P.Count)
             WaitUntil(Start + std::chrono::milliseconds(P.Period));
     }
-    Engine.Transmitter->OnPortState = nullptr;
     if (Publisher)
         FinishPollPublisher(*Publisher, Err);
+    Engine.Transmitter->OnPortState = nullptr;
     Err << Engine.Statistics().SummaryLine() << u'\n';
     if (ArchiveFailures > 0)
         Err << "lanx1ctl: " << ArchiveFailures << " archive writes failed under " << DbPath() << u'\n';

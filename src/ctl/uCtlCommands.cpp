@@ -3,6 +3,7 @@
 #include "Tara.h"
 #include "uArchiveCsv.h"
 #include "uBDE.h"
+#include "uCtlMqtt.h"
 #include "uCtlSession.h"
 #include "uCtlTableFiles.h"
 #include "uDataCtrl.h"
@@ -363,8 +364,9 @@ int RunAutocal(const TGlobalOptions &Options, const QStringList &Args, QTextStre
 }
 
 int RunPoll(const TGlobalOptions &Options, const QStringList &Args, QTextStream &Out, QTextStream &Err) {
-    const TCommandArgs A = SplitCommandArgs(Args, {"--period", "--count", "--kinds"});
+    const TCommandArgs A = SplitCommandArgs(Args, QStringList{"--period", "--count", "--kinds"} + MqttPollOptions());
     ParsePollOptions(A, 200); // usage errors before the port is opened
+    const std::optional<TMqttSettings> Mqtt = ParseMqttPollOptions(A);
     TCtlDevice Device(Options);
     TCtlSession Session(Options);
     TRequestDevices &Engine = Session.Engine();
@@ -372,6 +374,7 @@ int RunPoll(const TGlobalOptions &Options, const QStringList &Args, QTextStream 
     PollSet.Clear();
     for (const int Kind : P.Kinds)
         PollSet.Include(Kind);
+    const std::unique_ptr<TMqttPublisher> Publisher = Mqtt ? StartPollPublisher(*Mqtt, Err) : nullptr;
     Engine.Transmitter->OnPortState = [&Err](TTransmitter *, bool Available, const QString &Port) {
         Err << "lanx1ctl: " << (Available ? "port back: " : "port lost: ") << Port << u'\n';
         Err.flush();
@@ -414,6 +417,8 @@ int RunPoll(const TGlobalOptions &Options, const QStringList &Args, QTextStream 
         if (P.Count == 0 || Cycles < P.Count)
             WaitUntil(Start + std::chrono::milliseconds(P.Period));
     }
+    if (Publisher)
+        FinishPollPublisher(*Publisher, Err);
     Engine.Transmitter->OnPortState = nullptr;
     const TExchangeCounts Counts = Engine.Statistics();
     Err << Counts.SummaryLine() << u' ' << Counts.HistogramText() << u'\n';

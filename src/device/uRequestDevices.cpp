@@ -1,6 +1,7 @@
 #include "uRequestDevices.h"
 
 #include "uBDE.h"
+#include "uCycleCapture.h"
 #include "uDateTime.h"
 #include "uGuiSync.h"
 #include "uLanx1Instance.h"
@@ -352,6 +353,7 @@ TPollCycleResult TRequestDevices::PollCycle() {
     // next cycle waits for a command.
     TExchangeGuard Guard(*this);
     TPollCycleResult Result;
+    TCycleArchive Cycle; // hands the cycle's readings on when it ends
     for (int Kind = 0; Kind <= 30; ++Kind) {
         if (!PollSet.Contains(Kind))
             continue;
@@ -365,19 +367,25 @@ TPollCycleResult TRequestDevices::PollCycle() {
             Result.Failed.push_back({K, TExchangeOutcome::Done, Lanx1 ? Lanx1->LastErrorText() : QString()});
             continue;
         }
-        if (!ArchiveReadings(K))
+        // Every reading of the cycle carries the cycle's one time stamp.
+        if (!ArchiveReadings(K, Cycle.At()))
             ++Result.ArchiveFailures;
+        else
+            TakeCycleReadings(*Lanx1, K, Cycle.Readings);
     }
     return Result;
 }
 
 bool TRequestDevices::ArchiveReadings(std::uint8_t Kind) {
+    return ArchiveReadings(Kind, Now());
+}
+
+bool TRequestDevices::ArchiveReadings(std::uint8_t Kind, TDateTime At) {
     if (!Lanx1)
         return false;
     bool Ok = true;
     auto Write = [&](const char *Name, double Value, int Digits) {
         const QString Series = QString::fromLatin1(Name);
-        const TDateTime At = Now();
         if (!ArchiveWrite(Series, QString(), At, Value)) {
             Ok = false;
             FStatistics.AddArchiveFailure();

@@ -4,6 +4,7 @@
 // for a request kind; in the background, each timer wake-up runs a poll cycle
 // over the selected kinds and archives the readings that came back normally.
 #include "uCustomTimer.h"
+#include "uCycleReadings.h"
 #include "uExchangeStatistics.h"
 #include "uLog.h"
 #include "uString.h"
@@ -105,6 +106,7 @@ public:
     TPollCycleResult PollCycle();
     // False when a write of the archive failed.
     bool ArchiveReadings(std::uint8_t Kind);
+    bool ArchiveReadings(std::uint8_t Kind, TDateTime At);
 
     // How the last exchange ended, and a text for people when it failed:
     // the device object's error text, else the code ("код исключения 7").

@@ -1,0 +1,62 @@
+#include "uMqttPayload.h"
+
+#include "uFormat.h"
+
+#include <QSysInfo>
+
+namespace {
+
+QString JsonString(const QString &Text) {
+    QString R = QStringLiteral("\"");
+    for (const QChar C : Text) {
+        switch (C.unicode()) {
+        case u'"': R += QStringLiteral("\\\""); break;
+        case u'\\': R += QStringLiteral("\\\\"); break;
+        case u'\n': R += QStringLiteral("\\n"); break;
+        case u'\r': R += QStringLiteral("\\r"); break;
+        case u'\t': R += QStringLiteral("\\t"); break;
+        default:
+            if (C.unicode() < 0x20)
+                R += QStringLiteral("\\u%1").arg(C.unicode(), 4, 16, QLatin1Char('0'));
+            else
+                R += C;
+        }
+    }
+    return R + u'"';
+}
+
+} // namespace
+
+QString MqttStateTopic(const QString &Prefix, int PlantNumber) {
+    return Prefix + u'/' + QString::number(PlantNumber) + QStringLiteral("/state");
+}
+
+QString MqttStatusTopic(const QString &Prefix, int PlantNumber) {
+    return Prefix + u'/' + QString::number(PlantNumber) + QStringLiteral("/status");
+}
+
+QString MqttClientId(int PlantNumber) {
+    return QStringLiteral("lanx1-") + QSysInfo::machineHostName() + u'-' + QString::number(PlantNumber);
+}
+
+QString IsoTimeWithOffset(TDateTime At) {
+    const QDateTime T = DateTimeToQt(At);
+    const int Offset = T.offsetFromUtc();
+    const int Minutes = (Offset < 0 ? -Offset : Offset) / 60;
+    return T.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")) + (Offset < 0 ? u'-' : u'+') +
+           QStringLiteral("%1:%2").arg(Minutes / 60, 2, 10, QLatin1Char('0')).arg(Minutes % 60, 2, 10, QLatin1Char('0'));
+}
+
+QByteArray CyclePayload(const TCycleReadings &C) {
+    QString J = QStringLiteral("{\"time\":\"") + IsoTimeWithOffset(C.At) + QStringLiteral("\",\"plant\":") +
+                QString::number(C.PlantNumber) + QStringLiteral(",\"address\":") + QString::number(C.Address);
+    if (C.Level)
+        J += QStringLiteral(",\"level\":") + ExactNumberText(*C.Level);
+    if (C.Volume)
+        J += QStringLiteral(",\"volume\":") + ExactNumberText(*C.Volume);
+    if (C.Frequency)
+        J += QStringLiteral(",\"frequency\":") + ExactNumberText(*C.Frequency);
+    J += QStringLiteral(",\"error\":") + QString::number(C.Error) + QStringLiteral(",\"errorText\":") +
+         JsonString(C.ErrorText) + u'}';
+    return J.toUtf8();
+}

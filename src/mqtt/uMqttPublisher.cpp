@@ -1,0 +1,525 @@
+#include "uMqttPublisher.h"
+
+#include "uLanx1Instance.h"
+#include "uMqttPayload.h"
+
+#include <QFile>
+#include <QLoggingCategory>
+
+#include <mosquitto.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+Q_LOGGING_CATEGORY(lcMqtt, "lanx1.mqtt")
+
+namespace {
+
+constexpr std::size_t kWindow = 64;         // messages awaiting PUBACK at most
+constexpr std::size_t kBacklogBatch = 2000; // cycles read from the archive at a time
+constexpr int kKeepAlive = 30;              // seconds
+constexpr int kConnectTimeoutMs = 15000;
+constexpr int kMaxRetryDelayMs = 5000;
+
+std::int64_t SteadyMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+void InitLibrary() {
+    static std::once_flag Once;
+    std::call_once(Once, [] { mosquitto_lib_init(); });
+}
+
+QString ConnackText(int Rc) {
+    switch (Rc) {
+    case 1: return QStringLiteral("брокер не поддерживает версию протокола MQTT 3.1.1");
+    case 2: return QStringLiteral("брокер отклонил идентификатор клиента");
+    case 3: return QStringLiteral("брокер временно недоступен");
+    case 4:
+    case 134: return QStringLiteral("брокер отклонил имя пользователя или пароль");
+    case 5:
+    case 135: return QStringLiteral("брокер отказал в доступе: неверное имя пользователя или пароль, или нет прав");
+    default: return QStringLiteral("брокер отклонил подключение (код %1)").arg(Rc);
+    }
+}
+
+QString LinkErrorText(int Rc, const TMqttAddress &A) {
+    const QString Where = A.Host + u':' + QString::number(A.Port);
+    switch (Rc) {
+    case MOSQ_ERR_CONN_LOST:
+    case MOSQ_ERR_NO_CONN: return QStringLiteral("связь с брокером %1 потеряна").arg(Where);
+    case MOSQ_ERR_TLS:
+        return QStringLiteral("ошибка TLS при подключении к брокеру %1 (сертификат не принят?)").arg(Where);
+    case MOSQ_ERR_EAI: return QStringLiteral("не найден узел брокера %1").arg(A.Host);
+    case MOSQ_ERR_ERRNO:
+        return QStringLiteral("нет связи с брокером %1: %2").arg(Where, QString::fromLocal8Bit(std::strerror(errno)));
+    default: return QStringLiteral("нет связи с брокером %1: %2").arg(Where, QString::fromUtf8(mosquitto_strerror(Rc)));
+    }
+}
+
+} // namespace
+
+QString TMqttStatus::Text() const {
+    const QString Count = QStringLiteral(" (%1 в очереди)").arg(Queued);
+    switch (State) {
+    case TMqttLinkState::Stopped: return QStringLiteral("MQTT: выключено");
+    case TMqttLinkState::Connecting: return QStringLiteral("MQTT: подключение") + Count;
+    case TMqttLinkState::Connected: return QStringLiteral("MQTT: подключено") + Count;
+    case TMqttLinkState::NoLink: return QStringLiteral("MQTT: нет связи") + Count;
+    }
+    return {};
+}
+
+TMqttPublisher::TMqttPublisher(TMqttPublisherOptions Options) : FOptions(std::move(Options)) {}
+
+TMqttPublisher::~TMqttPublisher() {
+    Stop();
+}
+
+QString TMqttPublisher::IniFile() const {
+    return FOptions.IniPath.isEmpty() ? MqttIniPath() : FOptions.IniPath;
+}
+
+bool TMqttPublisher::Start(const TMqttSettings &Settings) {
+    Stop();
+    TMqttAddress Address;
+    const QString Invalid = CheckMqttSettings(Settings, &Address);
+    if (!Invalid.isEmpty()) {
+        std::lock_guard Guard(FLock);
+        FStatus = {};
+        FStatus.LastError = Invalid;
+        return false;
+    }
+    FSettings = Settings;
+    FAddress = Address;
+    QString CursorError;
+    FCursor = FOptions.SaveCursor ? LoadMqttCursor(IniFile()) : TSeriesMarks{};
+    if (FCursor.Empty()) {
+        // Publishing starts now: what was archived before is not owed.
+        const TDateTime T = Now();
+        FCursor = {T, T, T};
+        if (FOptions.SaveCursor)
+            SaveMqttCursor(FCursor, IniFile(), &CursorError);
+    } else {
+        // A series without a mark of its own starts where the earliest one does.
+        TDateTime Earliest = 0;
+        for (const TDateTime M : {FCursor.Level, FCursor.Volume, FCursor.Frequency})
+            if (M > 0 && (Earliest == 0 || M < Earliest))
+                Earliest = M;
+        for (TDateTime *M : {&FCursor.Level, &FCursor.Volume, &FCursor.Frequency})
+            if (*M == 0)
+                *M = Earliest;
+    }
+    FSent = FCursor;
+    FCursorDirty = false;
+    FCursorSavedAt = SteadyMs();
+    FMosq = nullptr;
+    FConnected = false;
+    FDropDue = false;
+    FRetryAt = 0;
+    FRetryDelay = 500;
+    FCatchUp = true;
+    FBacklog.clear();
+    FInFlight.clear();
+    FTokens = 0;
+    FTokensAt = SteadyMs();
+    FNotified = {};
+    {
+        std::lock_guard Guard(FLock);
+        FStopping = false;
+        FQueue.clear();
+        FOverflows = 0;
+        FSeenOverflows = 0;
+        FPlant = Lanx1 ? Lanx1->PlantNumber() : 0;
+        FAddressNumber = Lanx1 ? Lanx1->SystemAddress() : 0;
+        FStatus = {};
+        FStatus.State = TMqttLinkState::Connecting;
+        FStatus.LastError = CursorError;
+        FStatus.Cursor = std::max({FCursor.Level, FCursor.Volume, FCursor.Frequency});
+    }
+    FListener = AddCycleListener([this](const TCycleReadings &Cycle) { Submit(Cycle); });
+    FThread = std::thread([this] { Run(); });
+    return true;
+}
+
+void TMqttPublisher::Stop() {
+    if (FListener) {
+        RemoveCycleListener(FListener);
+        FListener = 0;
+    }
+    if (!FThread.joinable())
+        return;
+    {
+        std::lock_guard Guard(FLock);
+        FStopping = true;
+    }
+    FWake.notify_all();
+    FThread.join();
+}
+
+TMqttStatus TMqttPublisher::Status() const {
+    std::lock_guard Guard(FLock);
+    return FStatus;
+}
+
+void TMqttPublisher::Submit(const TCycleReadings &Cycle) {
+    std::lock_guard Guard(FLock);
+    FPlant = Cycle.PlantNumber;
+    FAddressNumber = Cycle.Address;
+    if (FQueue.size() >= FOptions.QueueLimit)
+        ++FOverflows; // it stays in the archive for the catch-up
+    else
+        FQueue.push_back(Cycle);
+}
+
+void TMqttPublisher::Run() {
+    InitLibrary();
+    for (;;) {
+        {
+            std::unique_lock Guard(FLock);
+            if (FStopping)
+                break;
+            if (!FMosq && SteadyMs() < FRetryAt) {
+                FWake.wait_for(Guard, std::chrono::milliseconds(std::min<std::int64_t>(FRetryAt - SteadyMs(), 200)),
+                               [this] { return FStopping; });
+                Guard.unlock();
+                Notify(false);
+                continue;
+            }
+        }
+        if (!FMosq && !Connect())
+            continue;
+        const bool Busy = FConnected && (!FInFlight.empty() || !FBacklog.empty() || FCatchUp || [this] {
+                              std::lock_guard Guard(FLock);
+                              return !FQueue.empty();
+                          }());
+        const int Rc = mosquitto_loop(FMosq, Busy ? 1 : 20, 1);
+        if (Rc != MOSQ_ERR_SUCCESS && !FDropDue) {
+            FDropDue = true;
+            FDropReason = LinkErrorText(Rc, FAddress);
+        }
+        if (!FDropDue && !FConnected && SteadyMs() > FConnectDeadline) {
+            FDropDue = true;
+            FDropReason = QStringLiteral("брокер %1:%2 не ответил на подключение").arg(FAddress.Host).arg(FAddress.Port);
+        }
+        if (FDropDue) {
+            Drop(FDropReason);
+            continue;
+        }
+        if (FConnected) {
+            int Plant;
+            {
+                std::lock_guard Guard(FLock);
+                Plant = FPlant;
+            }
+            if (Plant != FConnPlant) {
+                // A new plant number: a new client id and status topic.
+                const QByteArray Offline("offline");
+                mosquitto_publish(FMosq, nullptr, MqttStatusTopic(FSettings.TopicPrefix, FConnPlant).toUtf8().constData(),
+                                  Offline.size(), Offline.constData(), 1, true);
+                mosquitto_disconnect(FMosq);
+                Drop({});
+                FRetryAt = 0;
+                continue;
+            }
+            Pump();
+        }
+        SaveCursorIfDue(false);
+        Notify(false);
+    }
+    Shutdown();
+}
+
+bool TMqttPublisher::Connect() {
+    {
+        std::lock_guard Guard(FLock);
+        FConnPlant = FPlant;
+    }
+    FDropDue = false;
+    FDropReason.clear();
+    FMosq = mosquitto_new(MqttClientId(FConnPlant).toUtf8().constData(), true, this);
+    if (!FMosq) {
+        Drop(QStringLiteral("не удалось создать клиента MQTT"));
+        return false;
+    }
+    mosquitto_int_option(FMosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    mosquitto_connect_callback_set(FMosq, &TMqttPublisher::OnConnectCb);
+    mosquitto_disconnect_callback_set(FMosq, &TMqttPublisher::OnDisconnectCb);
+    mosquitto_publish_callback_set(FMosq, &TMqttPublisher::OnPublishCb);
+    mosquitto_max_inflight_messages_set(FMosq, kWindow + 2);
+    const QByteArray StatusTopic = MqttStatusTopic(FSettings.TopicPrefix, FConnPlant).toUtf8();
+    const QByteArray Offline("offline");
+    mosquitto_will_set(FMosq, StatusTopic.constData(), Offline.size(), Offline.constData(), 1, true);
+    if (!FSettings.User.isEmpty())
+        mosquitto_username_pw_set(FMosq, FSettings.User.toUtf8().constData(),
+                                  FSettings.Password.isEmpty() ? nullptr : FSettings.Password.toUtf8().constData());
+    if (FAddress.Tls) {
+        int Rc;
+        if (FSettings.CaFile.isEmpty()) {
+            mosquitto_int_option(FMosq, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
+            Rc = mosquitto_tls_set(FMosq, nullptr, "/etc/ssl/certs", nullptr, nullptr, nullptr);
+        } else {
+            Rc = mosquitto_tls_set(FMosq, QFile::encodeName(FSettings.CaFile).constData(), nullptr, nullptr, nullptr,
+                                   nullptr);
+        }
+        if (Rc != MOSQ_ERR_SUCCESS) {
+            Drop(QStringLiteral("не удалось настроить TLS (файл сертификата центра %1)").arg(FSettings.CaFile));
+            return false;
+        }
+    }
+    const int Rc = mosquitto_connect_async(FMosq, FAddress.Host.toUtf8().constData(), FAddress.Port, kKeepAlive);
+    if (Rc != MOSQ_ERR_SUCCESS) {
+        Drop(LinkErrorText(Rc, FAddress));
+        return false;
+    }
+    FConnectDeadline = SteadyMs() + kConnectTimeoutMs;
+    return true;
+}
+
+void TMqttPublisher::Drop(const QString &Error) {
+    if (FMosq) {
+        mosquitto_destroy(FMosq);
+        FMosq = nullptr;
+    }
+    const bool WasConnected = FConnected;
+    FConnected = false;
+    FDropDue = false;
+    // What was not acknowledged is sent again from the archive.
+    FInFlight.clear();
+    FSent = FCursor;
+    FCatchUp = true;
+    FBacklog.clear();
+    FNextBacklogRead = 0;
+    FRetryAt = SteadyMs() + FRetryDelay;
+    FRetryDelay = std::min(FRetryDelay * 2, kMaxRetryDelayMs);
+    if (!Error.isEmpty()) {
+        if (WasConnected || FNotified.LastError != Error)
+            qCInfo(lcMqtt).noquote() << Error;
+        SetState(TMqttLinkState::NoLink, Error);
+    } else {
+        SetState(TMqttLinkState::Connecting, {});
+    }
+}
+
+void TMqttPublisher::OnConnectCb(mosquitto *, void *Self, int Rc) {
+    auto *P = static_cast<TMqttPublisher *>(Self);
+    if (Rc != 0) {
+        P->FDropDue = true;
+        P->FDropReason = ConnackText(Rc);
+        return;
+    }
+    P->FConnected = true;
+    P->FRetryDelay = 500;
+    const QByteArray Online("online");
+    mosquitto_publish(P->FMosq, nullptr, MqttStatusTopic(P->FSettings.TopicPrefix, P->FConnPlant).toUtf8().constData(),
+                      Online.size(), Online.constData(), 1, true);
+    P->FSent = P->FCursor;
+    P->FCatchUp = true;
+    P->FBacklog.clear();
+    P->FNextBacklogRead = 0;
+    P->FTokens = 0;
+    P->FTokensAt = SteadyMs();
+    P->SetState(TMqttLinkState::Connected, {});
+}
+
+void TMqttPublisher::OnDisconnectCb(mosquitto *, void *Self, int Rc) {
+    auto *P = static_cast<TMqttPublisher *>(Self);
+    if (P->FDropDue)
+        return; // the reason is known already (a refused connection)
+    P->FDropDue = true;
+    P->FDropReason = Rc == 0 ? QString() : LinkErrorText(MOSQ_ERR_CONN_LOST, P->FAddress);
+}
+
+void TMqttPublisher::OnPublishCb(mosquitto *, void *Self, int Mid) {
+    static_cast<TMqttPublisher *>(Self)->Acknowledged(Mid);
+}
+
+void TMqttPublisher::Acknowledged(int Mid) {
+    if (Mid == FStatusMid)
+        FStatusAcked = true;
+    for (TInFlight &F : FInFlight)
+        if (F.Mid == Mid && !F.Acked) {
+            F.Acked = true;
+            break;
+        }
+    // The cursor moves over an unbroken run of acknowledged messages only.
+    std::int64_t Count = 0;
+    while (!FInFlight.empty() && FInFlight.front().Acked) {
+        FCursor.Advance(FInFlight.front().Cycle);
+        FInFlight.pop_front();
+        ++Count;
+    }
+    if (Count > 0) {
+        FCursorDirty = true;
+        std::lock_guard Guard(FLock);
+        FStatus.Published += Count;
+    }
+}
+
+TDateTime TMqttPublisher::Horizon() const {
+    // A cycle being written is left for later, so that none goes out in halves.
+    return ArchiveHorizon();
+}
+
+bool TMqttPublisher::NextCycle(TCycleReadings &Cycle) {
+    if (FCatchUp) {
+        if (FBacklog.empty()) {
+            const std::int64_t T = SteadyMs();
+            if (T < FNextBacklogRead)
+                return false;
+            std::uint64_t Seen;
+            {
+                std::lock_guard Guard(FLock);
+                Seen = FOverflows;
+            }
+            bool Failed = false;
+            std::vector<TCycleReadings> Read = ReadCyclesAfter(FSent, Horizon(), kBacklogBatch, &Failed);
+            if (Failed)
+                qCWarning(lcMqtt) << "an archive day could not be read for the catch-up";
+            if (Read.empty()) {
+                std::lock_guard Guard(FLock);
+                if (Seen != FOverflows) {
+                    FNextBacklogRead = T + 100;
+                    return false;
+                }
+                FCatchUp = false; // the archive has nothing more: the queue follows
+                FSeenOverflows = Seen;
+            } else {
+                FBacklog.assign(std::make_move_iterator(Read.begin()), std::make_move_iterator(Read.end()));
+            }
+        }
+        if (!FBacklog.empty()) {
+            Cycle = std::move(FBacklog.front());
+            FBacklog.pop_front();
+            std::lock_guard Guard(FLock);
+            Cycle.PlantNumber = FConnPlant;
+            Cycle.Address = FAddressNumber;
+            return true;
+        }
+    }
+    std::lock_guard Guard(FLock);
+    if (FOverflows != FSeenOverflows) {
+        // Cycles the queue could not take: they are read from the archive.
+        FCatchUp = true;
+        FNextBacklogRead = 0;
+        return false;
+    }
+    while (!FQueue.empty()) {
+        TCycleReadings C = std::move(FQueue.front());
+        FQueue.pop_front();
+        if (FSent.Owes(C)) {
+            Cycle = std::move(C);
+            return true;
+        }
+    }
+    return false;
+}
+
+void TMqttPublisher::Pump() {
+    const std::int64_t T = SteadyMs();
+    const double Rate = FSettings.MaxRate;
+    // A quarter of a second's worth may be saved up, so that the time spent
+    // reading the archive is made up for and the pace holds on average.
+    const double Burst = std::max(1.0, Rate / 4);
+    FTokens = std::min(Burst, FTokens + static_cast<double>(T - FTokensAt) * Rate / 1000.0);
+    FTokensAt = T;
+    const QByteArray Topic = MqttStateTopic(FSettings.TopicPrefix, FConnPlant).toUtf8();
+    while (FTokens >= 1 && FInFlight.size() < kWindow) {
+        TCycleReadings C;
+        if (!NextCycle(C))
+            break;
+        const QByteArray Payload = CyclePayload(C);
+        int Mid = 0;
+        const int Rc = mosquitto_publish(FMosq, &Mid, Topic.constData(), Payload.size(), Payload.constData(), 1, false);
+        if (Rc != MOSQ_ERR_SUCCESS) {
+            FDropDue = true;
+            FDropReason = LinkErrorText(Rc, FAddress);
+            return;
+        }
+        FSent.Advance(C);
+        FInFlight.push_back({Mid, std::move(C), false});
+        FTokens -= 1;
+    }
+}
+
+void TMqttPublisher::SaveCursorIfDue(bool Force) {
+    if (!FCursorDirty || !FOptions.SaveCursor)
+        return;
+    const std::int64_t T = SteadyMs();
+    if (!Force && T - FCursorSavedAt < 1000)
+        return;
+    QString Error;
+    if (!SaveMqttCursor(FCursor, IniFile(), &Error))
+        qCWarning(lcMqtt).noquote() << Error;
+    FCursorDirty = false;
+    FCursorSavedAt = T;
+}
+
+void TMqttPublisher::SetState(TMqttLinkState State, const QString &Error, bool KeepError) {
+    {
+        std::lock_guard Guard(FLock);
+        FStatus.State = State;
+        if (!KeepError)
+            FStatus.LastError = Error;
+    }
+    Notify(true);
+}
+
+void TMqttPublisher::Notify(bool Force) {
+    TMqttStatus S;
+    {
+        std::lock_guard Guard(FLock);
+        FStatus.Queued = static_cast<std::int64_t>(FQueue.size() + FBacklog.size() + FInFlight.size());
+        FStatus.CatchingUp = FConnected && FCatchUp;
+        FStatus.Cursor = std::max({FCursor.Level, FCursor.Volume, FCursor.Frequency});
+        S = FStatus;
+    }
+    const std::int64_t T = SteadyMs();
+    const bool Changed = S.State != FNotified.State || S.LastError != FNotified.LastError;
+    const bool Moved = S.Queued != FNotified.Queued || S.Published != FNotified.Published;
+    if (!(Force || Changed || (Moved && T - FNotifiedAt >= 250)))
+        return;
+    FNotified = S;
+    FNotifiedAt = T;
+    if (OnStatusChanged)
+        OnStatusChanged(S);
+}
+
+void TMqttPublisher::Shutdown() {
+    if (FMosq && FConnected) {
+        // The last acknowledgements, then "offline" said while leaving.
+        const std::int64_t Deadline = SteadyMs() + 2000;
+        while (!FInFlight.empty() && !FDropDue && SteadyMs() < Deadline)
+            if (mosquitto_loop(FMosq, 10, 1) != MOSQ_ERR_SUCCESS)
+                break;
+        const QByteArray Offline("offline");
+        int Mid = 0;
+        if (mosquitto_publish(FMosq, &Mid, MqttStatusTopic(FSettings.TopicPrefix, FConnPlant).toUtf8().constData(),
+                              Offline.size(), Offline.constData(), 1, true) == MOSQ_ERR_SUCCESS) {
+            FStatusMid = Mid;
+            FStatusAcked = false;
+            const std::int64_t Until = SteadyMs() + 1000;
+            while (!FStatusAcked && SteadyMs() < Until)
+                if (mosquitto_loop(FMosq, 10, 1) != MOSQ_ERR_SUCCESS)
+                    break;
+        }
+        mosquitto_disconnect(FMosq);
+        mosquitto_loop(FMosq, 10, 1);
+    }
+    if (FMosq) {
+        mosquitto_destroy(FMosq);
+        FMosq = nullptr;
+    }
+    FConnected = false;
+    SaveCursorIfDue(true);
+    FInFlight.clear();
+    FBacklog.clear();
+    {
+        std::lock_guard Guard(FLock);
+        FQueue.clear();
+    }
+    SetState(TMqttLinkState::Stopped, {}, true);
+}

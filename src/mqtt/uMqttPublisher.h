@@ -1,0 +1,145 @@
+#pragma once
+// The publisher: every archived poll cycle goes to an MQTT broker as one
+// message, QoS 1, and none is lost to an outage.
+//
+// It runs on its own thread. Each archived cycle (NotifyCycleArchived) enters a
+// bounded queue at once and never waits; what does not fit stays in the
+// archive. The cursor — per series the time stamp of the last reading the
+// broker acknowledged — is kept in INI/Mqtt.ini. After every connection the
+// readings after the cursor are sent from the archive first, oldest first, then
+// the queue, all at MaxRate messages a second at most. A broker that is
+// unreachable or refuses the client leaves polling and archiving alone; the
+// publisher keeps trying again.
+//
+// A window shows the state by polling Status() or on OnStatusChanged, which is
+// called on the publisher's thread (hand it over to the window's thread).
+#include "uMqttSettings.h"
+
+#include <QString>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+enum class TMqttLinkState {
+    Stopped,    // not started (or stopped)
+    Connecting, // a connection is being made
+    Connected,  // connected: the broker accepted the client
+    NoLink,     // no connection; LastError says why; it tries again
+};
+
+struct TMqttStatus {
+    TMqttLinkState State = TMqttLinkState::Stopped;
+    // Cycles owed to the broker that the publisher holds: the queue, the part
+    // of the archive read for the catch-up, and those awaiting acknowledgement.
+    std::int64_t Queued = 0;
+    bool CatchingUp = false;     // sending from the archive
+    std::int64_t Published = 0;  // messages acknowledged since the start
+    QString LastError;           // in Russian; empty while connected without trouble
+    TDateTime Cursor = 0;        // the latest of the series' cursors
+
+    bool Connected() const { return State == TMqttLinkState::Connected; }
+    // "MQTT: подключено (N в очереди)", "MQTT: нет связи (N в очереди)", "MQTT: выключено"
+    QString Text() const;
+};
+
+struct TMqttPublisherOptions {
+    QString IniPath;       // where the cursor is kept; empty: MqttIniPath()
+    std::size_t QueueLimit = 1000; // cycles held in memory
+    bool SaveCursor = true; // false: the cursor lives in memory only (a folder without INI)
+};
+
+class TMqttPublisher {
+public:
+    explicit TMqttPublisher(TMqttPublisherOptions Options = {});
+    ~TMqttPublisher(); // stops
+    TMqttPublisher(const TMqttPublisher &) = delete;
+    TMqttPublisher &operator=(const TMqttPublisher &) = delete;
+
+    // Starts publishing with these settings (Enabled is not looked at), a
+    // running publisher being stopped first. With no cursor in the file yet,
+    // the cursor is set to now: readings archived before are not sent. False,
+    // with the reason in the status, when the settings are not valid.
+    bool Start(const TMqttSettings &Settings);
+    // Says "offline" to the broker, waits a moment for outstanding
+    // acknowledgements, saves the cursor and ends the thread.
+    void Stop();
+    bool Running() const { return FThread.joinable(); }
+
+    TMqttStatus Status() const;
+    // Called on the publisher's thread whenever the state, the error or the
+    // queue length changed (the latter at most a few times a second).
+    std::function<void(const TMqttStatus &)> OnStatusChanged;
+
+    // A cycle to send (what NotifyCycleArchived delivers); never blocks.
+    void Submit(const TCycleReadings &Cycle);
+
+private:
+    struct TInFlight {
+        int Mid = 0;
+        TCycleReadings Cycle;
+        bool Acked = false;
+    };
+
+    void Run();
+    bool Connect();
+    void Drop(const QString &Error);
+    void Pump();
+    bool NextCycle(TCycleReadings &Cycle);
+    void Acknowledged(int Mid);
+    TDateTime Horizon() const;
+    void SaveCursorIfDue(bool Now);
+    void SetState(TMqttLinkState State, const QString &Error, bool KeepError = false);
+    void Notify(bool Force);
+    void Shutdown();
+    QString IniFile() const;
+
+    static void OnConnectCb(struct mosquitto *, void *Self, int Rc);
+    static void OnDisconnectCb(struct mosquitto *, void *Self, int Rc);
+    static void OnPublishCb(struct mosquitto *, void *Self, int Mid);
+
+    TMqttPublisherOptions FOptions;
+    TMqttSettings FSettings;
+    TMqttAddress FAddress;
+    int FListener = 0;
+
+    // Shared with other threads.
+    mutable std::mutex FLock;
+    std::condition_variable FWake;
+    bool FStopping = false;
+    std::deque<TCycleReadings> FQueue;
+    std::uint64_t FOverflows = 0;       // cycles the queue could not take
+    std::uint64_t FSeenOverflows = 0;   // of them, those the catch-up has covered
+    int FPlant = 0;
+    int FAddressNumber = 0;
+    TMqttStatus FStatus;
+
+    // The publisher thread's own.
+    struct mosquitto *FMosq = nullptr;
+    bool FConnected = false;
+    bool FDropDue = false;
+    QString FDropReason;
+    int FConnPlant = 0;
+    std::int64_t FConnectDeadline = 0;
+    std::int64_t FRetryAt = 0;
+    int FRetryDelay = 500;
+    TSeriesMarks FCursor;  // acknowledged
+    TSeriesMarks FSent;    // handed to the broker on this connection
+    bool FCursorDirty = false;
+    std::int64_t FCursorSavedAt = 0;
+    bool FCatchUp = true;
+    std::deque<TCycleReadings> FBacklog;
+    std::int64_t FNextBacklogRead = 0;
+    std::deque<TInFlight> FInFlight;
+    int FStatusMid = -1;
+    bool FStatusAcked = false;
+    double FTokens = 0;
+    std::int64_t FTokensAt = 0;
+    std::int64_t FNotifiedAt = 0;
+    TMqttStatus FNotified;
+    std::thread FThread;
+};

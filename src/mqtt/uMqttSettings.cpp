@@ -1,0 +1,158 @@
+#include "uMqttSettings.h"
+
+#include "uArchiveDb.h"
+#include "uIniFile.h"
+#include "uSysUtils.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QUrl>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <mutex>
+#include <unistd.h>
+
+namespace {
+
+const QString kSection = QStringLiteral("Mqtt");
+const QString kCursor = QStringLiteral("Cursor");
+
+// The program's window and the publisher's thread both write the file.
+std::mutex &FileLock() {
+    static std::mutex Lock;
+    return Lock;
+}
+
+// Read and write for the owner, nothing for anybody else (0600).
+void MakeOwnerOnly(const QString &Path) {
+    struct stat St {};
+    const QByteArray Name = QFile::encodeName(Path);
+    if (::stat(Name.constData(), &St) == 0 && (St.st_mode & 07777) != 0600)
+        ::chmod(Name.constData(), 0600);
+}
+
+// Creates the file empty and owner-only when it is missing, and narrows the
+// rights of one that is there, before anything is written into it.
+bool PrepareFile(const QString &Path, QString *Error) {
+    if (!QFile::exists(Path)) {
+        const int Fd = ::open(QFile::encodeName(Path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (Fd < 0 && !QFile::exists(Path)) {
+            if (Error)
+                *Error = QStringLiteral("не удалось создать файл %1").arg(Path);
+            return false;
+        }
+        if (Fd >= 0)
+            ::close(Fd);
+    }
+    MakeOwnerOnly(Path);
+    return true;
+}
+
+QString MarkText(TDateTime Value) {
+    return Value > 0 ? QString::fromLatin1(ArchiveTimeText(Value)) : QString();
+}
+
+TDateTime MarkValue(const QString &Text) {
+    const QByteArray Bytes = Text.trimmed().toLatin1();
+    TDateTime Value = 0;
+    if (Bytes.isEmpty() || !ParseArchiveTime(Bytes.constData(), static_cast<std::size_t>(Bytes.size()), Value))
+        return 0;
+    return Value;
+}
+
+template <typename F> bool WriteFile(const QString &Path, QString *Error, F Writes) {
+    std::lock_guard Guard(FileLock());
+    if (!PrepareFile(Path, Error))
+        return false;
+    try {
+        TIniFile Ini(Path);
+        Ini.BeginUpdate();
+        Writes(Ini);
+        Ini.EndUpdate();
+    } catch (const EIniFileError &) {
+        if (Error)
+            *Error = QStringLiteral("не удалось записать файл %1").arg(Path);
+        return false;
+    }
+    // A replaced file takes the rights it had; should it not, it is narrowed again.
+    MakeOwnerOnly(Path);
+    return true;
+}
+
+} // namespace
+
+QString MqttIniPath() {
+    return IniPath(QStringLiteral("Mqtt.ini"));
+}
+
+TMqttSettings LoadMqttSettings(const QString &Path) {
+    std::lock_guard Guard(FileLock());
+    const TIniFile Ini(Path);
+    TMqttSettings S;
+    S.Enabled = Ini.ReadBool(kSection, QStringLiteral("Enabled"), S.Enabled);
+    S.Url = Ini.ReadString(kSection, QStringLiteral("Url"), S.Url);
+    S.User = Ini.ReadString(kSection, QStringLiteral("User"), S.User);
+    S.Password = Ini.ReadString(kSection, QStringLiteral("Password"), S.Password);
+    S.CaFile = Ini.ReadString(kSection, QStringLiteral("CaFile"), S.CaFile);
+    S.TopicPrefix = Ini.ReadString(kSection, QStringLiteral("TopicPrefix"), S.TopicPrefix);
+    S.MaxRate = Ini.ReadInteger(kSection, QStringLiteral("MaxRate"), S.MaxRate);
+    return S;
+}
+
+bool SaveMqttSettings(const TMqttSettings &S, const QString &Path, QString *Error) {
+    return WriteFile(Path, Error, [&](TIniFile &Ini) {
+        Ini.WriteBool(kSection, QStringLiteral("Enabled"), S.Enabled);
+        Ini.WriteString(kSection, QStringLiteral("Url"), S.Url);
+        Ini.WriteString(kSection, QStringLiteral("User"), S.User);
+        Ini.WriteString(kSection, QStringLiteral("Password"), S.Password);
+        Ini.WriteString(kSection, QStringLiteral("CaFile"), S.CaFile);
+        Ini.WriteString(kSection, QStringLiteral("TopicPrefix"), S.TopicPrefix);
+        if (S.MaxRate != TMqttSettings().MaxRate || Ini.ValueExists(kSection, QStringLiteral("MaxRate")))
+            Ini.WriteInteger(kSection, QStringLiteral("MaxRate"), S.MaxRate);
+    });
+}
+
+QString CheckMqttSettings(const TMqttSettings &S, TMqttAddress *Address) {
+    const QUrl Url(S.Url.trimmed(), QUrl::StrictMode);
+    const QString Scheme = Url.scheme().toLower();
+    if (S.Url.trimmed().isEmpty())
+        return QStringLiteral("не задан адрес брокера");
+    if (!Url.isValid() || (Scheme != QLatin1String("mqtt") && Scheme != QLatin1String("mqtts")))
+        return QStringLiteral("адрес брокера должен иметь вид mqtt://узел[:порт] или mqtts://узел[:порт]");
+    if (Url.host().isEmpty())
+        return QStringLiteral("в адресе брокера нет узла");
+    const bool Tls = Scheme == QLatin1String("mqtts");
+    const int Port = Url.port(Tls ? 8883 : 1883);
+    if (Port <= 0 || Port > 65535)
+        return QStringLiteral("неверный порт брокера");
+    if (S.TopicPrefix.isEmpty() || S.TopicPrefix.contains(QRegularExpression(QStringLiteral("[#+\\x00]"))) ||
+        S.TopicPrefix.startsWith(u'/') || S.TopicPrefix.endsWith(u'/'))
+        return QStringLiteral("префикс темы не может быть пустым, начинаться или кончаться на «/», содержать «#» и «+»");
+    if (Tls && !S.CaFile.isEmpty() && !QFileInfo(S.CaFile).isReadable())
+        return QStringLiteral("файл сертификата центра %1 не читается").arg(S.CaFile);
+    if (S.MaxRate <= 0)
+        return QStringLiteral("предел скорости публикации должен быть больше нуля");
+    if (Address)
+        *Address = {Tls, Url.host(), Port};
+    return {};
+}
+
+TSeriesMarks LoadMqttCursor(const QString &Path) {
+    std::lock_guard Guard(FileLock());
+    const TIniFile Ini(Path);
+    TSeriesMarks M;
+    M.Level = MarkValue(Ini.ReadString(kCursor, QLatin1String(kLevelSeries), {}));
+    M.Volume = MarkValue(Ini.ReadString(kCursor, QLatin1String(kVolumeSeries), {}));
+    M.Frequency = MarkValue(Ini.ReadString(kCursor, QLatin1String(kFrequencySeries), {}));
+    return M;
+}
+
+bool SaveMqttCursor(const TSeriesMarks &Cursor, const QString &Path, QString *Error) {
+    return WriteFile(Path, Error, [&](TIniFile &Ini) {
+        Ini.WriteString(kCursor, QLatin1String(kLevelSeries), MarkText(Cursor.Level));
+        Ini.WriteString(kCursor, QLatin1String(kVolumeSeries), MarkText(Cursor.Volume));
+        Ini.WriteString(kCursor, QLatin1String(kFrequencySeries), MarkText(Cursor.Frequency));
+    });
+}

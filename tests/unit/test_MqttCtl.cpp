@@ -1,0 +1,124 @@
+// lanx1ctl poll --mqtt run as a process against the simulated transducer and a
+// real mosquitto broker: what it polls arrives, and what it polled while the
+// broker was down arrives with a later run.
+#include "MqttTestBroker.h"
+#include "SimulatorFixture.h"
+#include "TestEnvironment.h"
+#include "uBDE.h"
+#include "uCycleReadings.h"
+#include "uMqttPayload.h"
+#include "uMqttSettings.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QSet>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QByteArray kComPort = "[Transmitter]\r\nPort=/dev/lanx1-no-such-port\r\nBaudRate=9600\r\n"
+                            "ReadInterval=10\r\nReadTotalConstant=40\r\nReadTotalMultiplier=0\r\n";
+
+struct TRun {
+    int Status = -1;
+    QString Out;
+    QString Err;
+};
+
+class MqttCtl : public ::testing::Test {
+protected:
+    void SetUp() override {
+        WriteAll(Folder.File(QStringLiteral("INI/ComPort.ini")), kComPort);
+        Sim.Sim().SetLevel(42.5);
+    }
+    TRun Poll(const QStringList &Args) {
+        QProcess P;
+        P.setWorkingDirectory(Folder.Path());
+        P.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../src/lanx1ctl"),
+                QStringList{"--port", Sim.PortName(), "poll", "--period", "100", "--kinds", "3,4,5"} + Args);
+        TRun R;
+        if (!P.waitForFinished(120000)) {
+            ADD_FAILURE() << "lanx1ctl did not finish";
+            P.kill();
+            P.waitForFinished();
+            return R;
+        }
+        R.Status = P.exitStatus() == QProcess::NormalExit ? P.exitCode() : -1;
+        R.Out = QString::fromLocal8Bit(P.readAllStandardOutput());
+        R.Err = QString::fromLocal8Bit(P.readAllStandardError());
+        return R;
+    }
+    TTestFolder Folder;
+    TSimulatorFixture Sim;
+};
+
+QStringList DistinctTimes(const std::vector<TTestMessage> &Messages) {
+    QStringList Times;
+    QSet<QString> Seen;
+    for (const TTestMessage &M : Messages) {
+        if (M.Topic != QLatin1String("tanks/0/state"))
+            continue;
+        const QString T = QJsonDocument::fromJson(M.Payload).object().value(QStringLiteral("time")).toString();
+        if (!Seen.contains(T)) {
+            Seen.insert(T);
+            Times << T;
+        }
+    }
+    return Times;
+}
+
+} // namespace
+
+TEST_F(MqttCtl, PollPublishesAndALaterRunCatchesUp) {
+    if (TTestBroker::Program().isEmpty())
+        GTEST_SKIP() << "mosquitto is not installed (scripts/setup installs it)";
+    TTestBroker Broker;
+    QString Error;
+    ASSERT_TRUE(Broker.RequirePassword(QStringLiteral("tank"), QStringLiteral("s3cret"), &Error)) << Error.toStdString();
+    WriteAll(Folder.File(QStringLiteral("password.txt")), "s3cret\n");
+    const QStringList Mqtt{"--mqtt", Broker.Url(), "--topic", "tanks", "--user", "tank", "--password-file",
+                           Folder.File(QStringLiteral("password.txt"))};
+
+    // The broker is down: polling goes on, the link state is named.
+    TRun R = Poll(QStringList{"--count", "3"} + Mqtt);
+    EXPECT_EQ(R.Status, 0) << R.Err.toStdString();
+    EXPECT_EQ(R.Out.count(u'\n'), 3);
+    EXPECT_TRUE(R.Err.contains(QStringLiteral("MQTT: нет связи"))) << R.Err.toStdString();
+    EXPECT_TRUE(R.Err.contains(QStringLiteral("MQTT: 0 messages acknowledged")));
+    // The cursor is kept; the settings of the file are not written.
+    EXPECT_FALSE(LoadMqttCursor(MqttIniPath()).Empty());
+    EXPECT_TRUE(LoadMqttSettings(MqttIniPath()).Url.isEmpty());
+
+    ASSERT_TRUE(Broker.Start(&Error)) << Error.toStdString();
+    TTestSubscriberOptions Login;
+    Login.User = QStringLiteral("tank");
+    Login.Password = QStringLiteral("s3cret");
+    TTestSubscriber Sub(Broker.Port(), QStringLiteral("tanks/#"), Login);
+    ASSERT_TRUE(Sub.WaitSubscribed());
+    R = Poll(QStringList{"--count", "2"} + Mqtt);
+    EXPECT_EQ(R.Status, 0) << R.Err.toStdString();
+    EXPECT_TRUE(R.Err.contains(QStringLiteral("MQTT: подключено"))) << R.Err.toStdString();
+    ASSERT_TRUE(Sub.WaitFor([](const std::vector<TTestMessage> &All) { return DistinctTimes(All).size() >= 5; }));
+
+    SetDbPath(Folder.File(QStringLiteral("DATA")));
+    const std::vector<TCycleReadings> Archived = ReadCyclesAfter({}, 0, 1000);
+    ASSERT_EQ(Archived.size(), 5u);
+    QStringList Expected;
+    for (const TCycleReadings &C : Archived)
+        Expected << IsoTimeWithOffset(C.At);
+    EXPECT_EQ(DistinctTimes(Sub.Messages()), Expected);
+    for (const TTestMessage &M : Sub.Messages())
+        if (M.Topic == QLatin1String("tanks/0/state")) {
+            EXPECT_EQ(QJsonDocument::fromJson(M.Payload).object().value("level").toDouble(), 42.5) << M.Payload.toStdString();
+        }
+}
+
+TEST_F(MqttCtl, OptionsAreChecked) {
+    EXPECT_EQ(Poll({"--count", "1", "--topic", "x"}).Status, 2);
+    EXPECT_EQ(Poll({"--count", "1", "--mqtt", "http://x"}).Status, 2);
+    EXPECT_EQ(Poll({"--count", "1", "--mqtt", "mqtt://x", "--password-file", "p"}).Status, 2);
+    EXPECT_EQ(Poll({"--count", "1", "--mqtt", "mqtt://x", "--user", "u", "--password-file", "/no/such/file"}).Status, 1);
+}

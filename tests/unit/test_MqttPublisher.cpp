@@ -1,0 +1,345 @@
+// Publishing the readings to a real mosquitto broker on a free local port: the
+// polling engine against the simulated transducer, a subscriber made with the
+// same client library, and the broker stopped, restarted, refusing and
+// speaking TLS.
+#include "EngineRig.h"
+#include "MqttTestBroker.h"
+#include "uCycleReadings.h"
+#include "uFormat.h"
+#include "uLanx1Instance.h"
+#include "uMqttPayload.h"
+#include "uMqttPublisher.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSet>
+#include <gtest/gtest.h>
+
+namespace {
+
+#define REQUIRE_MOSQUITTO()                                                                                           \
+    if (TTestBroker::Program().isEmpty())                                                                             \
+    GTEST_SKIP() << "mosquitto is not installed (scripts/setup installs it)"
+
+const QString kState = QStringLiteral("lanx1/0/state");
+const QString kStatus = QStringLiteral("lanx1/0/status");
+
+void PollLevelVolumeFrequency() {
+    PollSet.Clear();
+    PollSet.Include(rkReadLevel);
+    PollSet.Include(rkReadVolume);
+    PollSet.Include(rkReadFrequency);
+}
+
+// The cycles archived after From, as the broker should get them.
+std::vector<TCycleReadings> ArchivedAfter(TDateTime From) {
+    return ReadCyclesAfter({From, From, From}, 0, 1000000);
+}
+
+// The time stamps of the state messages, each once, in the order they first came.
+QStringList DistinctTimes(const std::vector<TTestMessage> &Messages) {
+    QStringList Times;
+    QSet<QString> Seen;
+    for (const TTestMessage &M : Messages) {
+        const QString T = QJsonDocument::fromJson(M.Payload).object().value(QStringLiteral("time")).toString();
+        if (!Seen.contains(T)) {
+            Seen.insert(T);
+            Times << T;
+        }
+    }
+    return Times;
+}
+
+QStringList ExpectedTimes(const std::vector<TCycleReadings> &Cycles) {
+    QStringList Times;
+    for (const TCycleReadings &C : Cycles)
+        Times << IsoTimeWithOffset(C.At);
+    return Times;
+}
+
+bool HasDistinctStates(TTestSubscriber &Sub, qsizetype Count) {
+    return Sub.WaitFor([&](const std::vector<TTestMessage> &All) {
+        std::vector<TTestMessage> States;
+        for (const TTestMessage &M : All)
+            if (M.Topic == kState)
+                States.push_back(M);
+        return DistinctTimes(States).size() >= Count;
+    });
+}
+
+bool LastStatusIs(TTestSubscriber &Sub, const QByteArray &Text) {
+    return Sub.WaitFor([&](const std::vector<TTestMessage> &All) {
+        for (auto It = All.rbegin(); It != All.rend(); ++It)
+            if (It->Topic == kStatus)
+                return It->Payload == Text;
+        return false;
+    });
+}
+
+TMqttSettings SettingsFor(const TTestBroker &Broker) {
+    TMqttSettings S;
+    S.Enabled = true;
+    S.Url = Broker.Url();
+    return S;
+}
+
+} // namespace
+
+TEST(MqttPublisher, EveryCycleArrivesWithItsReadings) {
+    REQUIRE_MOSQUITTO();
+    TEngineRig Rig;
+    Rig.Sim().SetLevel(42.5);
+    PollLevelVolumeFrequency();
+    TTestBroker Broker;
+    QString Error;
+    ASSERT_TRUE(Broker.Start(&Error)) << Error.toStdString();
+    TTestSubscriber Sub(Broker.Port(), QStringLiteral("lanx1/#"));
+    ASSERT_TRUE(Sub.WaitSubscribed());
+
+    TMqttPublisher Publisher;
+    ASSERT_TRUE(Publisher.Start(SettingsFor(Broker)));
+    const TDateTime From = Publisher.Status().Cursor;
+    ASSERT_GT(From, 0);
+    ASSERT_TRUE(WaitUntilTrue([&] { return Publisher.Status().Connected(); })) << Publisher.Status().LastError.toStdString();
+    EXPECT_TRUE(LastStatusIs(Sub, "online"));
+    {
+        // Retained: a subscriber that comes later is told at once.
+        TTestSubscriber Later(Broker.Port(), kStatus);
+        ASSERT_TRUE(Later.WaitFor([](const std::vector<TTestMessage> &All) {
+            return !All.empty() && All.back().Payload == "online" && All.back().Retained;
+        }));
+    }
+
+    for (int i = 0; i < 5; ++i)
+        ASSERT_TRUE(Rig.Engine().PollCycle().Ok());
+    ASSERT_TRUE(HasDistinctStates(Sub, 5));
+    const std::vector<TCycleReadings> Archived = ArchivedAfter(From);
+    ASSERT_EQ(Archived.size(), 5u);
+    const std::vector<TTestMessage> States = Sub.On(kState);
+    ASSERT_EQ(DistinctTimes(States), ExpectedTimes(Archived));
+    for (std::size_t i = 0; i < 5; ++i) {
+        const QJsonObject O = QJsonDocument::fromJson(States[i].Payload).object();
+        EXPECT_EQ(O.keys(), (QStringList{"address", "error", "errorText", "frequency", "level", "plant", "time",
+                                         "volume"}));
+        EXPECT_EQ(O.value("plant").toInt(-1), 0);
+        EXPECT_EQ(O.value("address").toInt(), 1);
+        // The device's readings are singles: their shortest text reads back to the same single.
+        EXPECT_EQ(static_cast<float>(O.value("level").toDouble()), static_cast<float>(*Archived[i].Level));
+        EXPECT_EQ(static_cast<float>(O.value("volume").toDouble()), static_cast<float>(*Archived[i].Volume));
+        EXPECT_EQ(O.value("frequency").toDouble(), *Archived[i].Frequency);
+        EXPECT_EQ(O.value("error").toInt(-1), 0);
+        EXPECT_EQ(O.value("errorText").toString(), QStringLiteral("Норма"));
+        EXPECT_TRUE(States[i].Payload.contains("\"level\":" + ExactNumberText(*Archived[i].Level).toUtf8() + ","));
+    }
+    EXPECT_DOUBLE_EQ(*Archived[0].Level, 42.5);
+
+    // A cycle of the level alone carries the level alone.
+    PollSet.Clear();
+    PollSet.Include(rkReadLevel);
+    ASSERT_TRUE(Rig.Engine().PollCycle().Ok());
+    ASSERT_TRUE(HasDistinctStates(Sub, 6));
+    const QJsonObject Last = QJsonDocument::fromJson(Sub.On(kState).back().Payload).object();
+    EXPECT_TRUE(Last.contains("level"));
+    EXPECT_FALSE(Last.contains("volume"));
+    EXPECT_FALSE(Last.contains("frequency"));
+
+    // Everything acknowledged: the cursor is the last cycle, and leaving says "offline".
+    ASSERT_TRUE(WaitUntilTrue([&] { return Publisher.Status().Queued == 0; }));
+    Publisher.Stop();
+    EXPECT_TRUE(LastStatusIs(Sub, "offline"));
+    const TSeriesMarks Cursor = LoadMqttCursor();
+    const std::vector<TCycleReadings> All = ArchivedAfter(From);
+    EXPECT_EQ(ArchiveMs(Cursor.Level), ArchiveMs(All.back().At));
+    EXPECT_EQ(ArchiveMs(Cursor.Volume), ArchiveMs(All[4].At));
+}
+
+TEST(MqttPublisher, ReadingsArchivedBeforePublishingWasEnabledAreNotSent) {
+    REQUIRE_MOSQUITTO();
+    TEngineRig Rig;
+    PollLevelVolumeFrequency();
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(Rig.Engine().PollCycle().Ok());
+    TTestBroker Broker;
+    QString Error;
+    ASSERT_TRUE(Broker.Start(&Error)) << Error.toStdString();
+    TTestSubscriber Sub(Broker.Port(), QStringLiteral("lanx1/#"));
+    ASSERT_TRUE(Sub.WaitSubscribed());
+    TMqttPublisher Publisher;
+    ASSERT_TRUE(Publisher.Start(SettingsFor(Broker)));
+    const TDateTime From = Publisher.Status().Cursor;
+    ASSERT_TRUE(Rig.Engine().PollCycle().Ok());
+    ASSERT_TRUE(HasDistinctStates(Sub, 1));
+    ASSERT_TRUE(WaitUntilTrue([&] { return Publisher.Status().Queued == 0; }));
+    Publisher.Stop();
+    EXPECT_EQ(DistinctTimes(Sub.On(kState)), ExpectedTimes(ArchivedAfter(From)));
+    EXPECT_EQ(ArchivedAfter(From).size(), 1u);
+}
+
+TEST(MqttPublisher, BrokerStoppedForTenCyclesLosesNone) {
+    REQUIRE_MOSQUITTO();
+    TEngineRig Rig;
+    PollLevelVolumeFrequency();
+    TTestBroker Broker;
+    QString Error;
+    ASSERT_TRUE(Broker.Start(&Error)) << Error.toStdString();
+    TTestSubscriber Sub(Broker.Port(), QStringLiteral("lanx1/#"));
+    ASSERT_TRUE(Sub.WaitSubscribed());
+    // A small queue: most of the outage comes back from the archive.
+    TMqttPublisherOptions Options;
+    Options.QueueLimit = 3;
+    TMqttPublisher Publisher(Options);
+    ASSERT_TRUE(Publisher.Start(SettingsFor(Broker)));
+    const TDateTime From = Publisher.Status().Cursor;
+    ASSERT_TRUE(WaitUntilTrue([&] { return Publisher.Status().Connected(); }));
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(Rig.Engine().PollCycle().Ok());
+    ASSERT_TRUE(HasDistinctStates(Sub, 3));
+
+    Broker.Stop();
+    ASSERT_TRUE(WaitUntilTrue([&] { return Publisher.Status().State == TMqttLinkState::NoLink; }));
+    EXPECT_FALSE(Publisher.Status().LastError.isEmpty());
+    for (int i = 0; i < 10; ++i)
+        EXPECT_TRUE(Rig.Engine().PollCycle().Ok()); // polling and archiving go on
+    EXPECT_EQ(ArchivedAfter(From).size(), 13u);
+
+    ASSERT_TRUE(Broker.Start(&Error)) << Error.toStdString();
+    ASSERT_TRUE(WaitUntilTrue([&] { return Publisher.Status().Connected(); }));
+    ASSERT_TRUE(Rig.Engine().PollCycle().Ok());
+    ASSERT_TRUE(HasDistinctStates(Sub, 14)) << DistinctTimes(Sub.On(kState)).join(' ').toStdString();
+    EXPECT_EQ(DistinctTimes(Sub.On(kState)), ExpectedTimes(ArchivedAfter(From)));
+}
+
+TEST(MqttPublisher, BacklogArrivesAfterARestartWhileTheBrokerWasDown) {
+    REQUIRE_MOSQUITTO();
+    TEngineRig Rig;
+    PollLevelVolumeFrequency();
+    TTestBroker Broker; // not started yet
+    TDateTime From = 0;
+    {
+        TMqttPublisher Publisher;
+        ASSERT_TRUE(Publisher.Start(SettingsFor(Broker)));
+        From = Publisher.Status().Cursor;
+        ASSERT_TRUE(WaitUntilTrue([&] { return Publisher.Status().State == TMqttLinkState::NoLink; }));
+        EXPECT_TRUE(Publisher.Status().Text().startsWith(QStringLiteral("MQTT: нет связи")));
+        for (int i = 0; i < 6; ++i)
+            ASSERT_TRUE(Rig.Engine().PollCycle().Ok());
+        Publisher.Stop();
+    }
+    QString Error;
+    ASSERT_TRUE(Broker.Start(&Error)) << Error.toStdString();
+    TTestSubscriber Sub(Broker.Port(), QStringLiteral("lanx1/#"));
+    ASSERT_TRUE(Sub.WaitSubscribed());
+    TMqttPublisher Restarted;
+    ASSERT_TRUE(Restarted.Start(SettingsFor(Broker)));
+    EXPECT_EQ(ArchiveMs(Restarted.Status().Cursor), ArchiveMs(From)); // the cursor came from INI/Mqtt.ini
+    ASSERT_TRUE(HasDistinctStates(Sub, 6));
+    EXPECT_EQ(DistinctTimes(Sub.On(kState)), ExpectedTimes(ArchivedAfter(From)));
+}
+
+TEST(MqttPublisher, RefusedPasswordIsAClearErrorAndPollingGoesOn) {
+    REQUIRE_MOSQUITTO();
+    TEngineRig Rig;
+    PollLevelVolumeFrequency();
+    TTestBroker Broker;
+    QString Error;
+    ASSERT_TRUE(Broker.RequirePassword(QStringLiteral("operator"), QStringLiteral("right"), &Error))
+        << Error.toStdString();
+    ASSERT_TRUE(Broker.Start(&Error)) << Error.toStdString();
+    TMqttSettings S = SettingsFor(Broker);
+    S.User = QStringLiteral("operator");
+    S.Password = QStringLiteral("wrong");
+    std::mutex Lock;
+    QStringList Seen;
+    TMqttPublisher Publisher;
+    Publisher.OnStatusChanged = [&](const TMqttStatus &Status) {
+        std::lock_guard Guard(Lock);
+        Seen << Status.LastError;
+    };
+    ASSERT_TRUE(Publisher.Start(S));
+    ASSERT_TRUE(WaitUntilTrue([&] { return Publisher.Status().State == TMqttLinkState::NoLink; }));
+    const TMqttStatus Status = Publisher.Status();
+    EXPECT_TRUE(Status.LastError.contains(QStringLiteral("имя пользователя или пароль"))) << Status.LastError.toStdString();
+    EXPECT_TRUE(Status.Text().startsWith(QStringLiteral("MQTT: нет связи (")));
+    {
+        std::lock_guard Guard(Lock);
+        EXPECT_TRUE(Seen.contains(Status.LastError));
+    }
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(Rig.Engine().PollCycle().Ok());
+    EXPECT_EQ(ArchivedAfter(Publisher.Status().Cursor).size(), 3u);
+    EXPECT_FALSE(Publisher.Status().Connected());
+
+    // The right password: the three cycles follow.
+    Publisher.Stop();
+    S.Password = QStringLiteral("right");
+    TTestSubscriberOptions Login;
+    Login.User = QStringLiteral("operator");
+    Login.Password = QStringLiteral("right");
+    TTestSubscriber Sub(Broker.Port(), QStringLiteral("lanx1/#"), Login);
+    ASSERT_TRUE(Sub.WaitSubscribed());
+    ASSERT_TRUE(Publisher.Start(S));
+    ASSERT_TRUE(HasDistinctStates(Sub, 3));
+}
+
+TEST(MqttPublisher, Tls) {
+    REQUIRE_MOSQUITTO();
+    TEngineRig Rig;
+    PollLevelVolumeFrequency();
+    TTestBroker Broker;
+    QString Error;
+    ASSERT_TRUE(Broker.MakeTls(&Error)) << Error.toStdString();
+    ASSERT_TRUE(Broker.Start(&Error)) << Error.toStdString();
+    ASSERT_TRUE(Broker.Url().startsWith(QStringLiteral("mqtts://")));
+    TTestSubscriberOptions Trust;
+    Trust.CaFile = Broker.CaFile();
+    TTestSubscriber Sub(Broker.Port(), QStringLiteral("lanx1/#"), Trust);
+    ASSERT_TRUE(Sub.WaitSubscribed());
+
+    // Without the test authority the certificate is not trusted.
+    TMqttPublisher Publisher;
+    ASSERT_TRUE(Publisher.Start(SettingsFor(Broker)));
+    ASSERT_TRUE(WaitUntilTrue([&] { return Publisher.Status().State == TMqttLinkState::NoLink; }));
+    EXPECT_TRUE(Publisher.Status().LastError.contains(QStringLiteral("TLS")))
+        << Publisher.Status().LastError.toStdString();
+    Publisher.Stop();
+
+    TMqttSettings S = SettingsFor(Broker);
+    S.CaFile = Broker.CaFile();
+    ASSERT_TRUE(Publisher.Start(S));
+    ASSERT_TRUE(WaitUntilTrue([&] { return Publisher.Status().Connected(); })) << Publisher.Status().LastError.toStdString();
+    for (int i = 0; i < 2; ++i)
+        ASSERT_TRUE(Rig.Engine().PollCycle().Ok());
+    ASSERT_TRUE(HasDistinctStates(Sub, 2));
+}
+
+TEST(MqttPublisher, ANewPlantNumberMovesTheTopics) {
+    REQUIRE_MOSQUITTO();
+    TEngineRig Rig;
+    PollLevelVolumeFrequency();
+    TTestBroker Broker;
+    QString Error;
+    ASSERT_TRUE(Broker.Start(&Error)) << Error.toStdString();
+    TTestSubscriber Sub(Broker.Port(), QStringLiteral("lanx1/#"));
+    ASSERT_TRUE(Sub.WaitSubscribed());
+    TMqttPublisher Publisher;
+    ASSERT_TRUE(Publisher.Start(SettingsFor(Broker)));
+    ASSERT_TRUE(WaitUntilTrue([&] { return Publisher.Status().Connected(); }));
+    ASSERT_TRUE(Rig.Engine().PollCycle().Ok());
+    ASSERT_TRUE(HasDistinctStates(Sub, 1));
+
+    // The plant number read from the device: the old status goes offline, the new one online.
+    Lanx1->SetPlantNumber(4321);
+    ASSERT_TRUE(Rig.Engine().PollCycle().Ok());
+    ASSERT_TRUE(Sub.WaitFor([](const std::vector<TTestMessage> &All) {
+        return std::any_of(All.begin(), All.end(), [](const TTestMessage &M) {
+            return M.Topic == QLatin1String("lanx1/4321/state") &&
+                   QJsonDocument::fromJson(M.Payload).object().value("plant").toInt() == 4321;
+        });
+    }));
+    EXPECT_TRUE(LastStatusIs(Sub, "offline"));
+    EXPECT_TRUE(Sub.WaitFor([](const std::vector<TTestMessage> &All) {
+        return std::any_of(All.begin(), All.end(), [](const TTestMessage &M) {
+            return M.Topic == QLatin1String("lanx1/4321/status") && M.Payload == "online";
+        });
+    }));
+}

@@ -1,0 +1,104 @@
+// The settings and cursor of publishing (INI/Mqtt.ini), the topics and the
+// message of a poll cycle; no broker needed.
+#include "TestEnvironment.h"
+#include "uCycleReadings.h"
+#include "uMqttPayload.h"
+#include "uMqttSettings.h"
+#include "uWin1251.h"
+
+#include <QFile>
+#include <QTimeZone>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace {
+
+unsigned FileMode(const QString &Path) {
+    struct stat St {};
+    return ::stat(QFile::encodeName(Path).constData(), &St) == 0 ? (St.st_mode & 07777) : 0;
+}
+
+} // namespace
+
+TEST(MqttSettings, RoundTripOwnerOnlyAndWindows1251) {
+    TTestFolder Folder;
+    TMqttSettings S;
+    EXPECT_EQ(LoadMqttSettings(), S);
+    EXPECT_EQ(S.TopicPrefix, QStringLiteral("lanx1"));
+    S.Enabled = true;
+    S.Url = QStringLiteral("mqtts://broker.example:8883");
+    S.User = QStringLiteral("оператор");
+    S.Password = QStringLiteral("пароль;=1");
+    S.CaFile = QStringLiteral("/etc/ssl/ca.pem");
+    S.TopicPrefix = QStringLiteral("site/tank");
+    QString Error;
+    ASSERT_TRUE(SaveMqttSettings(S, MqttIniPath(), &Error)) << Error.toStdString();
+    EXPECT_EQ(FileMode(MqttIniPath()), 0600);
+    EXPECT_EQ(LoadMqttSettings(), S);
+    EXPECT_TRUE(ReadAll(MqttIniPath()).contains(ToWin1251(QStringLiteral("User=оператор"))));
+
+    // The cursor is a section of its own: settings and cursor keep each other.
+    const TSeriesMarks Cursor{At(2026, 12, 8, 23, 28, 31, 328), At(2026, 12, 8, 23, 28, 31, 328),
+                              At(2026, 12, 8, 23, 28, 30, 1)};
+    ASSERT_TRUE(SaveMqttCursor(Cursor));
+    EXPECT_EQ(LoadMqttSettings(), S);
+    S.Enabled = false;
+    ASSERT_TRUE(SaveMqttSettings(S));
+    const TSeriesMarks Back = LoadMqttCursor();
+    EXPECT_EQ(ArchiveMs(Back.Level), ArchiveMs(Cursor.Level));
+    EXPECT_EQ(ArchiveMs(Back.Frequency), ArchiveMs(Cursor.Frequency));
+    EXPECT_TRUE(ReadAll(MqttIniPath()).contains("aFreq=2026-12-08 23:28:30.001"));
+    EXPECT_EQ(FileMode(MqttIniPath()), 0600);
+}
+
+TEST(MqttSettings, AddressChecks) {
+    TMqttSettings S;
+    TMqttAddress A;
+    EXPECT_FALSE(CheckMqttSettings(S).isEmpty());
+    S.Url = QStringLiteral("mqtt://10.0.0.5");
+    EXPECT_TRUE(CheckMqttSettings(S, &A).isEmpty());
+    EXPECT_FALSE(A.Tls);
+    EXPECT_EQ(A.Port, 1883);
+    S.Url = QStringLiteral("mqtts://broker:9000");
+    EXPECT_TRUE(CheckMqttSettings(S, &A).isEmpty());
+    EXPECT_TRUE(A.Tls);
+    EXPECT_EQ(A.Port, 9000);
+    EXPECT_EQ(A.Host, QStringLiteral("broker"));
+    S.Url = QStringLiteral("http://broker");
+    EXPECT_FALSE(CheckMqttSettings(S).isEmpty());
+    S.Url = QStringLiteral("mqtt://broker");
+    S.TopicPrefix = QStringLiteral("a/#");
+    EXPECT_FALSE(CheckMqttSettings(S).isEmpty());
+}
+
+TEST(MqttPayload, TopicsAndMessage) {
+    EXPECT_EQ(MqttStateTopic(QStringLiteral("lanx1"), 4321), QStringLiteral("lanx1/4321/state"));
+    EXPECT_EQ(MqttStatusTopic(QStringLiteral("lanx1"), 0), QStringLiteral("lanx1/0/status"));
+    EXPECT_TRUE(MqttClientId(7).startsWith(QStringLiteral("lanx1-")));
+    EXPECT_TRUE(MqttClientId(7).endsWith(QStringLiteral("-7")));
+
+    TCycleReadings C;
+    C.At = At(2026, 12, 8, 23, 28, 31, 328);
+    C.Level = 42.5;
+    C.Volume = 37.25;
+    C.Frequency = 12345;
+    C.PlantNumber = 4321;
+    C.Address = 1;
+    C.ErrorText = QStringLiteral("Норма");
+    const QString Time = IsoTimeWithOffset(C.At);
+    EXPECT_TRUE(Time.startsWith(QStringLiteral("2026-12-08T23:28:31.328")));
+    EXPECT_TRUE(QDateTime::fromString(Time, Qt::ISODateWithMs).isValid());
+    EXPECT_EQ(QDateTime::fromString(Time, Qt::ISODateWithMs).toMSecsSinceEpoch(), DateTimeToQt(C.At).toMSecsSinceEpoch());
+    EXPECT_EQ(QString::fromUtf8(CyclePayload(C)),
+              QStringLiteral("{\"time\":\"") + Time +
+                  QStringLiteral("\",\"plant\":4321,\"address\":1,\"level\":42.5,\"volume\":37.25,"
+                                 "\"frequency\":12345,\"error\":0,\"errorText\":\"Норма\"}"));
+    // Only what the cycle polled; a single prints as its shortest text.
+    C.Volume.reset();
+    C.Frequency.reset();
+    C.Level = static_cast<double>(0.1f);
+    C.Error = 3;
+    C.ErrorText = QStringLiteral("a \"b\"\\");
+    EXPECT_TRUE(CyclePayload(C).contains(",\"level\":0.1,\"error\":3,\"errorText\":\"a \\\"b\\\"\\\\\"}"));
+    EXPECT_FALSE(CyclePayload(C).contains("volume"));
+}

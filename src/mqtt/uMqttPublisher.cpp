@@ -472,7 +472,9 @@ void TMqttPublisher::Notify(bool Force) {
     TMqttStatus S;
     {
         std::lock_guard Guard(FLock);
-        FStatus.Queued = static_cast<std::int64_t>(FQueue.size() + FBacklog.size() + FInFlight.size());
+        // Cycles the queue could not take are owed all the same (from the archive).
+        FStatus.Queued = static_cast<std::int64_t>(FQueue.size() + FBacklog.size() + FInFlight.size() +
+                                                   (FOverflows - FSeenOverflows));
         FStatus.CatchingUp = FConnected && FCatchUp;
         FStatus.Cursor = std::max({FCursor.Level, FCursor.Volume, FCursor.Frequency});
         S = FStatus;

@@ -34,8 +34,9 @@ enum class TMqttLinkState {
 
 struct TMqttStatus {
     TMqttLinkState State = TMqttLinkState::Stopped;
-    // Cycles owed to the broker that the publisher holds: the queue, the part
-    // of the archive read for the catch-up, and those awaiting acknowledgement.
+    // Cycles owed to the broker that the publisher knows of: the queue, those
+    // the queue could not take, the part of the archive read for the catch-up,
+    // and those awaiting acknowledgement.
     std::int64_t Queued = 0;
     bool CatchingUp = false;     // sending from the archive
     std::int64_t Published = 0;  // messages acknowledged since the start

@@ -3,6 +3,7 @@
 #include "uArchiveDb.h"
 #include "uIniFile.h"
 #include "uSysUtils.h"
+#include "uWin1251.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -48,6 +49,19 @@ bool PrepareFile(const QString &Path, QString *Error) {
     }
     MakeOwnerOnly(Path);
     return true;
+}
+
+// Why the file could not give Text back as it is; empty when it can. The
+// file is Windows-1251 and its values lose their edge blanks when read.
+QString Unkeepable(const QString &Text, bool EdgeBlanksMatter) {
+    if (FromWin1251(ToWin1251(Text)) != Text)
+        return QStringLiteral("содержит знаки, которых нет в кодировке Windows-1251");
+    for (const QChar C : Text)
+        if (C.unicode() < 0x20 || C.unicode() == 0x7F)
+            return QStringLiteral("содержит управляющие знаки");
+    if (EdgeBlanksMatter && Text != Text.trimmed())
+        return QStringLiteral("начинается или кончается пробелом");
+    return {};
 }
 
 QString MarkText(TDateTime Value) {
@@ -101,7 +115,29 @@ TMqttSettings LoadMqttSettings(const QString &Path) {
     return S;
 }
 
+QString CheckMqttSettingsKeepable(const TMqttSettings &S) {
+    const struct {
+        const char *Name;
+        const QString &Text;
+    } Texts[] = {{"адрес брокера", S.Url},        {"имя пользователя", S.User},
+                 {"пароль", S.Password},          {"путь к файлу сертификата центра", S.CaFile},
+                 {"префикс темы", S.TopicPrefix}};
+    for (const auto &T : Texts) {
+        const QString Why = Unkeepable(T.Text, true);
+        if (!Why.isEmpty())
+            return QString::fromUtf8(T.Name) + u' ' + Why;
+    }
+    return {};
+}
+
 bool SaveMqttSettings(const TMqttSettings &S, const QString &Path, QString *Error) {
+    // Better refused than read back as something else (a password with "?").
+    const QString Unkept = CheckMqttSettingsKeepable(S);
+    if (!Unkept.isEmpty()) {
+        if (Error)
+            *Error = Unkept;
+        return false;
+    }
     return WriteFile(Path, Error, [&](TIniFile &Ini) {
         Ini.WriteBool(kSection, QStringLiteral("Enabled"), S.Enabled);
         Ini.WriteString(kSection, QStringLiteral("Url"), S.Url);

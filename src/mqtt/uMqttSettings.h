@@ -36,12 +36,18 @@ QString MqttIniPath();
 // The settings of the file; defaults for what is missing.
 TMqttSettings LoadMqttSettings(const QString &Path = MqttIniPath());
 // Writes the [Mqtt] section at once (the cursor stays); false with a Russian
-// text in Error when the file cannot be written.
+// text in Error when the file cannot be written, or could not give the
+// settings back as they are (CheckMqttSettingsKeepable); the file is then
+// left as it was.
 bool SaveMqttSettings(const TMqttSettings &Settings, const QString &Path = MqttIniPath(), QString *Error = nullptr);
 
 // Checks the address and prefix; a Russian text of what is wrong, empty when
 // nothing is. Address receives the parts.
 QString CheckMqttSettings(const TMqttSettings &Settings, TMqttAddress *Address = nullptr);
+
+// What of the settings the file (Windows-1251, values read without their edge
+// blanks) could not give back as it is, as a Russian text; empty when nothing.
+QString CheckMqttSettingsKeepable(const TMqttSettings &Settings);
 
 // The cursor of the file; empty marks when there is none yet.
 TSeriesMarks LoadMqttCursor(const QString &Path = MqttIniPath());

@@ -11,6 +11,7 @@
 #include "Lanx1.h"
 #include "TLanx1Simulator.h"
 #include "fDeviceScan.h"
+#include "fMqttSettings.h"
 #include "fExchangeStatistics.h"
 #include "fGraph.h"
 #include "fLanx1.h"
@@ -110,6 +111,12 @@ int main(int argc, char **argv) {
     RegisterLanx1Windows();
     RegisterTurningDialogs();
 
+    // Publishing to a broker that is not there: the status panel says so.
+    TMqttSettings Mqtt;
+    Mqtt.Enabled = true;
+    Mqtt.Url = QStringLiteral("mqtt://127.0.0.1:1");
+    SaveMqttSettings(Mqtt);
+
     int Failures = 0;
     auto *Main = new TFormMain;
     Main->SetPortOverride(Options.PortOverride);
@@ -135,6 +142,15 @@ int main(int argc, char **argv) {
         TFormDeviceScan Scan(TScanOptions{}, Main);
         Scan.show();
         Failures += !Save(&Scan, Out, QStringLiteral("device-scan"));
+    }
+    {
+        Mqtt.Url = QStringLiteral("mqtts://scada.example.org:8883");
+        Mqtt.User = QStringLiteral("tank-7");
+        Mqtt.Password = QStringLiteral("secret");
+        Mqtt.CaFile = QStringLiteral("/etc/ssl/certs/site-ca.pem");
+        TFormMqttSettings Settings(Mqtt, Main);
+        Settings.show();
+        Failures += !Save(&Settings, Out, QStringLiteral("mqtt-settings"));
     }
 
     TFormTaraEditor::FileDialogHook = [&](const TTaraFileDialog &) {

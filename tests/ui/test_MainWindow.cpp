@@ -140,7 +140,7 @@ TEST_F(MainWindow, MenusToolBarAndHiddenActions) {
               "actLanx1Show actLanx1ParShow actTurning20mAShow actTurning4mAShow actTaraEditor | actReadAll "
               "actLevelRead actVolumeRead actFreqRead | actAllParamRead actAllParamWrite | actClose");
     EXPECT_EQ(ActionNames(Form->mmPar->actions()).join(u' '),
-              "actTransmitterChange actDeviceScan actTimerParametersChange | actSystemAddressChange "
+              "actTransmitterChange actDeviceScan actTimerParametersChange actMqttSettings | actSystemAddressChange "
               "actPlantNumberChange | "
               "actFreq2Change actFreq1Change | actValue2Change actValue1Change | actKKalmanChange | "
               "actModeCurrentOutputChange actValue20mAChange actTurning20mAChange actTurning4mAChange | "

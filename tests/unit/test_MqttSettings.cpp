@@ -51,6 +51,41 @@ TEST(MqttSettings, RoundTripOwnerOnlyAndWindows1251) {
     EXPECT_EQ(FileMode(MqttIniPath()), 0600);
 }
 
+// A password is whatever the broker's administrator chose: the file gives back
+// exactly what was saved, or the settings are refused before they are saved.
+TEST(MqttSettings, PasswordsComeBackExactlyOrAreRefused) {
+    TTestFolder Folder;
+    TMqttSettings S;
+    S.Enabled = true;
+    S.Url = QStringLiteral("mqtt://broker");
+    S.User = QStringLiteral("u");
+    for (const QString &Password : {QStringLiteral("пробел внутри"), QStringLiteral("\"\"кавычки\""),
+                                    QStringLiteral("a;b#c=d[e]"), QStringLiteral("\\n\\x"), QStringLiteral("€‰№")}) {
+        SCOPED_TRACE(Password.toStdString());
+        S.Password = Password;
+        ASSERT_TRUE(CheckMqttSettingsKeepable(S).isEmpty()) << CheckMqttSettingsKeepable(S).toStdString();
+        ASSERT_TRUE(SaveMqttSettings(S));
+        EXPECT_EQ(LoadMqttSettings().Password, Password);
+    }
+    // What Windows-1251 has no letter for, a line break or blanks at the edges
+    // (which reading the file drops) cannot be kept.
+    for (const QString &Password :
+         {QStringLiteral("✓"), QStringLiteral("中文"), QStringLiteral("a\nb"), QStringLiteral(" по краям ")}) {
+        SCOPED_TRACE(Password.toStdString());
+        S.Password = Password;
+        EXPECT_FALSE(CheckMqttSettingsKeepable(S).isEmpty());
+        QString Error;
+        EXPECT_FALSE(SaveMqttSettings(S, MqttIniPath(), &Error));
+        EXPECT_TRUE(Error.startsWith(QStringLiteral("пароль "))) << Error.toStdString();
+        S.Password.clear();
+        S.User = Password;
+        EXPECT_FALSE(CheckMqttSettingsKeepable(S).isEmpty());
+        S.User = QStringLiteral("u");
+    }
+    // The last password that could be kept is still there.
+    EXPECT_EQ(LoadMqttSettings().Password, QStringLiteral("€‰№"));
+}
+
 TEST(MqttSettings, AddressChecks) {
     TMqttSettings S;
     TMqttAddress A;

@@ -11,6 +11,7 @@
 #include "uGuiSync.h"
 #include "uLanx1Instance.h"
 #include "uMessages.h"
+#include "uMqttPublisher.h"
 #include "uParamStr.h"
 #include "uRequestDevices.h"
 #include "uString.h"
@@ -96,10 +97,12 @@ TFormMain::TFormMain(QWidget *Parent) : QMainWindow(Parent) {
         return nullptr;
     };
     ArrangeFirstStart({this, TopLevel("FormLanx1"), TopLevel("FormSelectCMD"), TopLevel("FormLanx1Par")});
+    MqttStart();
     RefreshAll();
 }
 
 TFormMain::~TFormMain() {
+    MqttStop();
     qApp->removeEventFilter(this);
     AttachObserver(false);
     if (FormMain == this)
@@ -154,6 +157,8 @@ void TFormMain::StatisticsRefresh() {
     FPanels[2]->setText(QStringLiteral("Ответов: ") + QString::number(AnswerCount.load()));
     if (RequestDevices)
         ShowQualityPanel(FPanels[4], RequestDevices->Statistics());
+    if (FMqtt)
+        MqttStatusShow(FMqtt->Status());
 }
 
 void TFormMain::PortStatusRefresh() {
@@ -499,6 +504,8 @@ void TFormMain::FormClose() {
     }
     AttachObserver(false);
     actOprosStop->trigger();
+    // After the last cycle: it is handed over, or left in the archive for the next run.
+    MqttStop();
     if (FormMain == this)
         FormMain = nullptr;
     emit Closed();

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 class QAction;
 class QActionGroup;
@@ -16,6 +17,8 @@ class QMenu;
 class QPlainTextEdit;
 class QToolBar;
 class TTransmitter;
+class TMqttPublisher;
+struct TMqttStatus;
 
 // Set once the user has confirmed "Завершить работу?"; long command sequences
 // stop before their next step when it is set.
@@ -71,6 +74,8 @@ public:
     // The echo, newest line first (for the windows' users and tests).
     QStringList EchoLines() const;
     QLabel *StatusPanel(int Index) const { return FPanels[Index]; }
+    // The publisher to the MQTT broker; nullptr while publishing is off.
+    TMqttPublisher *MqttPublisher() const { return FMqtt.get(); }
     // The size the window opens at before a saved or first-start position.
     static constexpr int DefaultWidth = 900;
     static constexpr int DefaultHeight = 600;
@@ -111,6 +116,8 @@ public:
     QAction *actLanx1Load, *actLanx1Save;
     // ---- link: the search for a device, the exchange statistics
     QAction *actDeviceScan, *actExchangeStatistics;
+    // ---- publishing the readings to an MQTT broker
+    QAction *actMqttSettings;
 
 signals:
     // The main window has been closed for good: the program ends.
@@ -190,6 +197,7 @@ public slots:
     void actLanx1SaveExecute();
     void actDeviceScanExecute();
     void actExchangeStatisticsExecute();
+    void actMqttSettingsExecute();
 
     // The poll timer's tick.
     void ReqDevicesTimerTick();
@@ -221,16 +229,26 @@ private:
     // The serial settings path: close the port, load the settings file, let
     // Edit change the settings, save them, open the port, refresh.
     void ChangeTransmitterSettings(const std::function<void(TTransmitter &)> &Edit);
+    // Publishing as INI/Mqtt.ini says: started, restarted or stopped.
+    void MqttStart();
+    void MqttStop();
+    // The status panel, and an echo line for each new trouble and each
+    // connection after one.
+    void MqttStatusShow(const TMqttStatus &Status);
     // Saves the position, detaches the observer and stops polling.
     void FormClose();
 
     QPlainTextEdit *mEcho = nullptr;
-    QLabel *FPanels[5] = {};
+    QLabel *FPanels[6] = {};
     QActionGroup *FModeGroup = nullptr;
     QString FPortOverride;
     bool FClosed = false;
     bool FAttached = false;
     QString FLostPort; // the port that is lost; empty while it works
+    std::unique_ptr<TMqttPublisher> FMqtt;
+    QString FMqttUrl;
+    QString FMqttEchoedError; // the last trouble said in the echo
+    bool FMqttWasConnected = false;
 };
 
 // The main window while it is open, else nullptr.

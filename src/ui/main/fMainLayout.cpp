@@ -53,6 +53,7 @@ void TFormMain::CreateActions() {
     ACTION(actTransmitterChange, "СОМ-порт", "Изменить параметры СОМ-порта");
     ACTION(actDeviceScan, "Поиск прибора…", "Найти прибор: порт, скорость и адрес");
     ACTION(actExchangeStatistics, "Статистика обмена", "Статистика обмена с прибором");
+    ACTION(actMqttSettings, "Публикация MQTT…", "Публикация показаний в брокер MQTT");
     ACTION1(act10, "Dec");
     ACTION(act16, "Hex", "Шестнадцатиричная");
     ACTION1(actSelectCmdShow, "Команды ЛАНКС1хх");
@@ -170,7 +171,7 @@ void TFormMain::CreateMenus() {
 
     mmPar = Bar->addMenu(QStringLiteral("Параметры"));
     mmPar->setObjectName(QStringLiteral("mmPar"));
-    Fill(mmPar, {actTransmitterChange, actDeviceScan, actTimerParametersChange, nullptr, actSystemAddressChange,
+    Fill(mmPar, {actTransmitterChange, actDeviceScan, actTimerParametersChange, actMqttSettings, nullptr, actSystemAddressChange,
                  actPlantNumberChange, nullptr, actFreq2Change, actFreq1Change, nullptr, actValue2Change,
                  actValue1Change, nullptr, actKKalmanChange, nullptr});
     mmModeCurrentOutputChange = mmPar->addMenu(QStringLiteral("Режим работы токового сигнала"));
@@ -236,14 +237,15 @@ void TFormMain::CreateStatusBar() {
         const char *Text;
         const char *Widest;
         Qt::Alignment Align;
-    } Panels[5] = {{"СОМ порт", "СОМ порт", Qt::AlignLeft | Qt::AlignVCenter},
+    } Panels[6] = {{"СОМ порт", "СОМ порт", Qt::AlignLeft | Qt::AlignVCenter},
                    {"Запросов: 0", "Запросов: 9999999", Qt::AlignCenter},
                    {"Ответов: 0", "Ответов: 9999999", Qt::AlignCenter},
                    {"", "", Qt::AlignLeft | Qt::AlignVCenter},
-                   {"—", "100,0 % · 9999 мс", Qt::AlignCenter}};
+                   {"—", "100,0 % · 9999 мс", Qt::AlignCenter},
+                   {"", "MQTT: нет связи (9999999 в очереди)", Qt::AlignCenter}};
     // The port panel takes the room the others leave and shortens a long port
     // name in the middle rather than pushing the counters out.
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < 6; ++i) {
         const QString Text = QString::fromUtf8(Panels[i].Text);
         FPanels[i] = i == 0 ? new TElidedLabel(Text, Bar) : new QLabel(Text, Bar);
         FPanels[i]->setObjectName(QStringLiteral("Panel%1").arg(i));
@@ -252,6 +254,8 @@ void TFormMain::CreateStatusBar() {
             FPanels[i]->setFixedWidth(i == 3 ? 50 : LabelWidthFor(FPanels[i], QString::fromUtf8(Panels[i].Widest)));
         Bar->addPermanentWidget(FPanels[i], i == 0 ? 1 : 0);
     }
+    // Shown while publishing is on.
+    FPanels[5]->hide();
     // The counters follow every exchange shown in the echo; the statistics
     // of an exchange are complete only once it is over, so they are read
     // again twice a second as well.

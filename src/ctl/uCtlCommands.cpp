@@ -12,6 +12,7 @@
 #include "uLanx1Instance.h"
 #include "uMath.h"
 #include "uString.h"
+#include "uTableReduction.h"
 #include "uTextFile.h"
 
 #include <QDateTime>
@@ -429,8 +430,12 @@ int RunPoll(const TGlobalOptions &Options, const QStringList &Args, QTextStream 
 }
 
 int RunTable(const TGlobalOptions &Options, const QStringList &Args, QTextStream &Out) {
-    const TCommandArgs A = SplitCommandArgs(Args, TableImportOptions());
+    QStringList Rest = Args;
+    const bool Best = Rest.removeAll(QStringLiteral("--best")) > 0;
+    const TCommandArgs A = SplitCommandArgs(Rest, TableImportOptions());
     const QString Sub = A.Words.value(0);
+    if (Best && Sub != QLatin1String("write"))
+        throw ECtlUsage(QStringLiteral("option --best is only for table write"));
     if (Sub == QLatin1String("import"))
         return RunTableImport(A, Out);
     if (!A.Options.isEmpty())
@@ -457,12 +462,35 @@ int RunTable(const TGlobalOptions &Options, const QStringList &Args, QTextStream
         return ExitOk;
     }
     if (Sub == QLatin1String("write")) {
-        Expect(3, "write FILE NAME");
+        Expect(3, "write FILE NAME [--best]");
         bool Loaded = false;
-        const TTara Tara = LoadTableFile(A.Words[1], A.Words[2], Loaded);
+        TTara Tara = LoadTableFile(A.Words[1], A.Words[2], Loaded);
         if (!Loaded || Tara.Table.empty())
             throw ECtlFailure(QStringLiteral("table ") + A.Words[2] + QStringLiteral(" of ") + A.Words[1] +
                               QStringLiteral(" does not load, nothing sent"));
+        // The device holds TablePoints points. Its first ones alone would cut
+        // off the top of the tank: a longer table goes as its best subset,
+        // and only when asked for, with the error that leaves.
+        const int Points = static_cast<int>(Tara.Table.size());
+        if (Points > TLanx1::TablePoints) {
+            const TTableReduction Reduction = ReduceTable(Tara.Table, TLanx1::TablePoints);
+            if (!Reduction.Ok())
+                throw ECtlFailure(QStringLiteral("table ") + A.Words[2] + QStringLiteral(": ") + Reduction.Error +
+                                  QStringLiteral("; nothing sent"));
+            const QString MaxError = NumberText(Reduction.MaxError);
+            if (!Best)
+                throw ECtlFailure(QStringLiteral("table %1 has %2 points, the device holds %3; --best writes the "
+                                                 "best %3 (largest error %4 % of the volume); nothing sent")
+                                      .arg(A.Words[2])
+                                      .arg(Points)
+                                      .arg(TLanx1::TablePoints)
+                                      .arg(MaxError));
+            const double MaxErrorAt = Tara.Table[static_cast<std::size_t>(Reduction.MaxErrorRow)].Level;
+            Tara.Table = ReducedTable(Tara.Table, Reduction.Rows);
+            Out << "Points=" << Tara.Table.size() << u'\n'
+                << "MaxError=" << MaxError << u'\n'
+                << "MaxErrorAt=" << NumberText(MaxErrorAt) << u'\n';
+        }
         TCtlDevice Device(Options);
         TCtlSession Session(Options);
         const TTableTransferResult R = WriteDeviceTable(*Lanx1, Tara, Loaded);

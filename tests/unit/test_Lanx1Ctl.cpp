@@ -596,6 +596,49 @@ TEST_F(Lanx1Ctl, TableImportPutsTheBestPointsOfACertificateIntoATableFile) {
     EXPECT_EQ(ReadTextLines(Tables).count(QStringLiteral("РГС-12=4")), 1);
 }
 
+TEST_F(Lanx1Ctl, TableWriteOfMoreThan32PointsSendsTheBest32OnlyWhenAsked) {
+    // A horizontal cylinder in per cent, 100 points.
+    const QString Tables = Folder.File(QStringLiteral("tanks.txt"));
+    QStringList Lines{QStringLiteral("cyl=100")};
+    for (int i = 0; i < 100; ++i) {
+        const double H = i / 99.0, C = 1 - 2 * H;
+        const double Share = (std::acos(C) - C * std::sqrt(1 - C * C)) / M_PI;
+        Lines << QString::number(100 * H, 'f', 4).replace(u'.', u',') + u' ' +
+                     QString::number(100 * Share, 'f', 4).replace(u'.', u',');
+    }
+    WriteTextLines(Tables, Lines);
+    const TTaraTable Long = LoadedTable(Tables, QStringLiteral("cyl"));
+    ASSERT_EQ(Long.size(), 100u);
+    const TTableReduction Best = ReduceTable(Long, 32);
+    ASSERT_TRUE(Best.Ok());
+
+    // Its first 32 points would cut off the top of the tank: refused, with
+    // what --best would cost.
+    TCtlResult R = Dev({"table", "write", Tables, "cyl"});
+    EXPECT_EQ(R.Status, 1);
+    EXPECT_TRUE(R.Err.contains(QStringLiteral("has 100 points, the device holds 32"))) << R.Err.toStdString();
+    EXPECT_TRUE(R.Err.contains(QStringLiteral("largest error ") + ExactNumberText(Best.MaxError) + QStringLiteral(" %")))
+        << R.Err.toStdString();
+    EXPECT_EQ(Sim.Sim().RequestCount(), 0);
+    EXPECT_EQ(Ctl({"table", "read", Tables, "--best"}).Status, 2);
+
+    R = Dev({"table", "write", Tables, "cyl", "--best"});
+    ASSERT_EQ(R.Status, 0) << R.Err.toStdString();
+    EXPECT_EQ(R.Values().value("Points"), QStringLiteral("32"));
+    EXPECT_EQ(R.Values().value("MaxError"), ExactNumberText(Best.MaxError));
+    EXPECT_EQ(R.Values().value("MaxErrorAt"), ExactNumberText(Long[Best.MaxErrorRow].Level));
+    const QString Back = Folder.File(QStringLiteral("back.txt"));
+    ASSERT_EQ(Dev({"table", "read", Back}).Status, 0);
+    const TTaraTable Read = LoadedTable(Back, QStringLiteral("ttFromLanx1"));
+    const TTaraTable Expected = ReducedTable(Long, Best.Rows);
+    ASSERT_EQ(Read.size(), Expected.size());
+    for (size_t k = 0; k < Read.size(); ++k) {
+        EXPECT_FLOAT_EQ(static_cast<float>(Read[k].Level), static_cast<float>(Expected[k].Level)) << k;
+        EXPECT_FLOAT_EQ(static_cast<float>(Read[k].Volume), static_cast<float>(Expected[k].Volume)) << k;
+    }
+    EXPECT_EQ(Read.back().Level, 100);
+}
+
 TEST_F(Lanx1Ctl, TableExportWritesACsvThatImportsBackUnchanged) {
     const QString Source = Folder.File(QStringLiteral("source.txt"));
     WriteTableFile(Source); // "T": 32 points with no three in a line

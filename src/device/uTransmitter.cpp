@@ -311,13 +311,48 @@ bool WriteFrame(QSerialPort &Port, const TPortSettings &S, const QByteArray &Fra
     return true;
 }
 
-// Length of the complete reply frame Reply begins with, or 0 while it does not
-// (yet) begin with one.
-qsizetype LeadingFrame(const QByteArray &Reply) {
-    const int Length = TTransmitter::ExpectedReplyLength(Reply);
-    if (Length <= 0 || Reply.size() < Length)
-        return 0;
-    return CheckCrc16(Reply.left(Length)) ? Length : 0;
+// Where a complete reply frame lies in the bytes read so far.
+struct TFrameAt {
+    qsizetype Offset = 0;
+    qsizetype Length = 0;   // 0: none (yet)
+    qsizetype Pending = -1; // where a frame may still be growing when there is none yet
+};
+
+// The reply frame to Request in Reply. Normally it begins the bytes read. Bytes
+// before it are line noise: an RS-485 driver switching on, or a device's
+// trailing bytes that came late. A frame after them still answers Request,
+// since the port was emptied before Request went out; it must come from the
+// address asked and carry the function asked (or its exception or status
+// reply). The earliest start that may still grow into a frame of at most
+// ReplyMax bytes is waited for: a later one is only looked at once every
+// earlier one has failed.
+TFrameAt FindReplyFrame(const QByteArray &Reply, const QByteArray &Request, int ReplyMax) {
+    const auto Byte = [](const QByteArray &B, qsizetype i) { return static_cast<std::uint8_t>(B[i]); };
+    for (qsizetype Offset = 0; Offset < Reply.size(); ++Offset) {
+        const qsizetype Left = Reply.size() - Offset;
+        if (Left < 2)
+            return {0, 0, Offset};
+        if (Offset > 0 && Request.size() >= 2) {
+            const std::uint8_t Function = Byte(Reply, Offset + 1);
+            if (Byte(Reply, Offset) != Byte(Request, 0) ||
+                (Function != Byte(Request, 1) && Function != (Byte(Request, 1) | 0x80) && Function != 0xFA))
+                continue;
+        }
+        const QByteArray Candidate = Reply.mid(Offset);
+        const int Length = TTransmitter::ExpectedReplyLength(Candidate);
+        if (Length <= 0) {
+            if (Left < 3 && (Byte(Reply, Offset + 1) == 0x03))
+                return {0, 0, Offset}; // its byte count is still to come
+            continue;
+        }
+        if (Length > ReplyMax)
+            continue; // longer than any reply to Request
+        if (Left < Length)
+            return {0, 0, Offset};
+        if (CheckCrc16(Candidate.left(Length)))
+            return {Offset, Length, -1};
+    }
+    return {};
 }
 
 struct TRead {
@@ -327,33 +362,41 @@ struct TRead {
     qint64 LastByteNs = -1; // when the last byte came, from the start of the read
 };
 
-// Reads at most ReplyMax bytes. The read ends when ReplyMax bytes are there,
-// when more than ReadInterval ms pass without a byte after the first one, when
-// the total read time-out is over, or (EndOfFrame) when the bytes so far begin
-// with one complete reply frame: waiting out the interval would only slow
-// every exchange down. Bytes after that frame are no part of the reply.
-TRead ReadReply(QSerialPort &Port, const TPortSettings &S, int ReplyMax, const std::atomic<bool> *Abort) {
+// Reads at most ReplyMax bytes; with EndOfFrame, ReplyMax after the noise that
+// goes before a frame still growing. The read ends when that many bytes are
+// there, when more than ReadInterval ms pass without a byte after the first
+// one, when the total read time-out is over, or (EndOfFrame) when the bytes so
+// far hold the reply frame to Request (FindReplyFrame): waiting out the
+// interval would only slow every exchange down. Bytes before and after that
+// frame are no part of the reply.
+TRead ReadReply(QSerialPort &Port, const TPortSettings &S, const QByteArray &Request, int ReplyMax,
+               const std::atomic<bool> *Abort) {
     TRead R;
     if (ReplyMax <= 0)
         return R;
+    qsizetype ReadMax = ReplyMax;
     const qint64 Total = S.ReadTotalTimeout(ReplyMax);
     QElapsedTimer Clock;
     Clock.start();
     qint64 LastByte = -1;
     for (;;) {
         if (Port.bytesAvailable() > 0) {
-            R.Reply += Port.read(ReplyMax - R.Reply.size());
+            R.Reply += Port.read(ReadMax - R.Reply.size());
             LastByte = Clock.elapsed();
             R.LastByteNs = Clock.nsecsElapsed();
             if (S.EndOfFrame != 0) {
-                if (const qsizetype Length = LeadingFrame(R.Reply)) {
-                    R.Extra = R.Reply.size() - Length;
-                    R.Reply.truncate(Length);
+                const TFrameAt At = FindReplyFrame(R.Reply, Request, ReplyMax);
+                if (At.Length > 0) {
+                    R.Extra = R.Reply.size() - At.Length;
+                    R.Reply = R.Reply.mid(At.Offset, At.Length);
                     R.Framed = true;
                     break;
                 }
+                // Noise goes before a frame still growing: room for the frame
+                // after it, within twice a reply in all.
+                ReadMax = std::min<qsizetype>(std::max<qsizetype>(ReplyMax, At.Pending + ReplyMax), 2 * ReplyMax);
             }
-            if (R.Reply.size() >= ReplyMax)
+            if (R.Reply.size() >= ReadMax)
                 break;
         }
         qint64 Wait = Total - Clock.elapsed();
@@ -365,6 +408,8 @@ TRead ReadReply(QSerialPort &Port, const TPortSettings &S, int ReplyMax, const s
         if (!Port.waitForReadyRead(WaitSlice(Wait, Abort)) && IsPortFailure(Port))
             RaisePortError(Port, "read");
     }
+    if (!R.Framed && R.Reply.size() > ReplyMax)
+        R.Reply.truncate(ReplyMax); // the rest goes with the purge after the read
     return R;
 }
 
@@ -644,7 +689,7 @@ bool TTransmitter::Transmit(const QByteArray &Frame, QByteArray &Reply, bool Add
                 return;
             }
             // The read starts as the last request byte has been handed to the line.
-            const TRead R = ReadReply(*FPort, S, ReplyMax, Abort);
+            const TRead R = ReadReply(*FPort, S, Sent, ReplyMax, Abort);
             Answer = R.Reply;
             if (R.LastByteNs >= 0)
                 ResponseMs = double(R.LastByteNs) / 1e6;

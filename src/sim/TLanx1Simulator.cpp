@@ -453,6 +453,14 @@ QByteArray TLanx1Simulator::Respond(const QByteArray &Frame, int &DelayMs, bool 
     }
     if (TakeFault(TSimFault::TrailingBytes, Value))
         Reply.append(QByteArray(std::max(0, Value), '\x55'));
+    if (TakeFault(TSimFault::LeadingBytes, Value)) {
+        // Noise that begins like a reply, as a receiver switching on may give.
+        QByteArray Noise(std::max(0, Value), '\0');
+        const char Start[3] = {static_cast<char>(Address), static_cast<char>(Function), '\xFF'};
+        for (qsizetype i = 0; i < Noise.size() && i < 3; ++i)
+            Noise[i] = Start[i];
+        Reply.prepend(Noise);
+    }
     if (TakeFault(TSimFault::Delay, Value))
         DelayMs = Value;
     if (TakeFault(TSimFault::Silence, Value))

@@ -39,6 +39,8 @@ enum class TSimFault {
     TrailingBytes, // Value extra bytes follow the reply
     Delay,         // the reply is sent Value ms late
     WrongFunction, // a read is answered with the echo of a write, a write with a read's reply
+    LeadingBytes,  // Value bytes of line noise go before the reply: the device's address,
+                   // the function asked, a byte count beyond any reply, then 0x00
 };
 
 class TLanx1Simulator {
@@ -137,7 +139,7 @@ private:
     mutable std::mutex FLock;
     mutable std::condition_variable FChanged;
     mutable TLanx1DeviceModel FModel; // reading refreshes the live registers
-    std::array<TFaultState, 7> FFaults{};
+    std::array<TFaultState, 8> FFaults{};
     int FBaud = 0;
     bool FBaudCheck = false;
     bool FGarbage = false;

@@ -95,6 +95,27 @@ TEST(ExchangeIntegrity, GarbageAfterAReplyNeverSpoilsTheNext) {
     EXPECT_EQ(Rig.Engine().Statistics().Noise, 50u);
 }
 
+// Line noise ahead of a reply, even noise that begins like one (address,
+// function, an impossible byte count): the reply after it is found, checked as
+// ever, and the noise counted; reads and writes alike.
+TEST(ExchangeIntegrity, NoiseBeforeAReplyIsPassedOver) {
+    TEngineRig Rig;
+    Rig.Sim().SetBaudRate(9600);
+    Rig.Sim().SetLevel(30);
+    Rig.Sim().SetFault(TSimFault::LeadingBytes, 6);
+    for (int i = 0; i < 6; ++i) {
+        ASSERT_EQ(Rig.Engine().ExecuteRequest(i % 2 ? rkReadLevel : rkReadAll), 0)
+            << i << ": " << Lanx1->LastErrorText().toStdString();
+        EXPECT_FLOAT_EQ(float(Lanx1->Level.AsDouble()), 30.0f);
+    }
+    Lanx1->SetKKalman(3);
+    ASSERT_EQ(Rig.Engine().ExecuteRequest(rkWriteKKalman), 0) << Lanx1->LastErrorText().toStdString();
+    EXPECT_EQ(Rig.Engine().Statistics().Noise, 42u);
+    // A reply spoilt behind the noise is still a failure.
+    Rig.Sim().SetFault(TSimFault::BadCrc, 0, 1);
+    EXPECT_NE(Rig.Engine().ExecuteRequest(rkReadLevel), 0);
+}
+
 // Replies that the device sends but that do not do what was asked: none of
 // them completes the exchange, and none is archived.
 TEST(ExchangeIntegrity, NothingIsDoneThatTheDeviceDidNotDo) {

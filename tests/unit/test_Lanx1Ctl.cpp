@@ -398,6 +398,11 @@ TEST_F(Lanx1Ctl, RepliesThatDoNotDoWhatWasAskedFail) {
         {TSimFault::Exception, 0, "код исключения 0"},
         {TSimFault::Status, 0, "статус 0"},
     };
+    // Each of these replies is a whole frame that ends the read at once; the
+    // long read time-out only keeps a busy machine from turning them into
+    // "no answer".
+    WriteAll(Folder.File(QStringLiteral("INI/ComPort.ini")),
+             QByteArray(kComPort).replace("ReadTotalConstant=40", "ReadTotalConstant=3000"));
     for (const auto &Row : Rows) {
         Sim.Sim().ClearFaults();
         Sim.Sim().SetFault(Row.Fault, Row.Value);

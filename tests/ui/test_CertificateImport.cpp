@@ -239,6 +239,43 @@ TEST_F(CertificateImport, ColumnsAreChosenWhenThereAreMore) {
     EXPECT_DOUBLE_EQ(Dialog.Points().back().Level, 100);
 }
 
+// A certificate of many rows is reduced on a thread of its own: the dialog
+// answers meanwhile, OK waits for the result, only the latest choice counts,
+// and closing the dialog while it runs ends it.
+TEST_F(CertificateImport, ManyRowsAreReducedBesideTheDialog) {
+    const QString Csv = Rig->Folder().File(QStringLiteral("big.csv"));
+    const int Rows = static_cast<int>(TFormCertificateImport::ForegroundRows) * 3;
+    QString Text = QStringLiteral("Уровень, мм;Объем, л\n");
+    for (int i = 0; i <= Rows; ++i)
+        Text += QString::number(i) + u';' +
+                QString::number(CylinderVolume(2000.0 * i / Rows), 'f', 3).replace(u'.', u',') + u'\n';
+    WriteBytes(Csv, Text.toUtf8());
+    {
+        TFormCertificateImport Dialog(Csv);
+        ASSERT_TRUE(Dialog.Computing());
+        EXPECT_FALSE(Dialog.btnOK->isEnabled());
+        EXPECT_TRUE(Dialog.Points().empty());
+        EXPECT_EQ(Dialog.lblResult->text(), QStringLiteral("Поиск наилучших точек…"));
+        // Changed before the first result: only the second one is shown.
+        Dialog.sePoints->setValue(7);
+        ASSERT_TRUE(WaitFor([&] { return !Dialog.Computing(); }, 60000));
+        EXPECT_TRUE(Dialog.btnOK->isEnabled());
+        ASSERT_EQ(Dialog.Points().size(), 7u);
+        EXPECT_TRUE(Dialog.lblResult->text().startsWith(QStringLiteral("Точек: 7."))) << Dialog.lblResult->text().toStdString();
+        QCoreApplication::processEvents(); // nothing older arrives afterwards
+        EXPECT_EQ(Dialog.Points().size(), 7u);
+        // A problem found meanwhile is not overwritten by the running reduction.
+        Dialog.sePoints->setValue(9);
+        Dialog.enCapacity->setText(QStringLiteral("x"));
+        EXPECT_FALSE(Dialog.Computing());
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(Dialog.Problem().isEmpty());
+        EXPECT_FALSE(Dialog.btnOK->isEnabled());
+        Dialog.enCapacity->setText(QStringLiteral("12566,4"));
+        EXPECT_TRUE(Dialog.Computing());
+    } // closed while computing
+}
+
 TEST_F(CertificateImport, LongTableGoesToTheDeviceAsItsBest32PointsOnlyAfterYes) {
     Main = std::make_unique<TFormMain>();
     OpenLines(QStringLiteral("forty.txt"), CurvedTable(QStringLiteral("F"), 40));

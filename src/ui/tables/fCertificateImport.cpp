@@ -220,6 +220,7 @@ void TFormCertificateImport::ShowProblem(const QString &Text) {
 void TFormCertificateImport::ColumnsChanged() {
     if (FUpdating || !FRead)
         return;
+    StopWorker(); // its rows are no longer the chosen ones
     const int LevelColumn = cbLevelColumn->currentData().toInt();
     const int VolumeColumn = cbVolumeColumn->currentData().toInt();
     FUpdating = true;
@@ -243,9 +244,21 @@ void TFormCertificateImport::ColumnsChanged() {
         Recompute();
 }
 
+TFormCertificateImport::~TFormCertificateImport() {
+    StopWorker();
+}
+
+void TFormCertificateImport::StopWorker() {
+    ++FGeneration;
+    if (FWorker.joinable())
+        FWorker.join();
+    FComputing = false;
+}
+
 void TFormCertificateImport::Recompute() {
     if (FUpdating || !FRead || FRows.empty())
         return;
+    StopWorker();
     double Height = 0, Capacity = 0;
     if (!ReadNumber(enHeight, Height)) {
         ShowProblem(QStringLiteral("Высота H не является числом"));
@@ -261,7 +274,38 @@ void TFormCertificateImport::Recompute() {
         ShowProblem(Scaled.Message());
         return;
     }
-    const TTableReduction Reduction = ReduceTable(Table.Points, sePoints->value());
+    const int Points = sePoints->value();
+    if (Table.Points.size() <= ForegroundRows) {
+        ShowReduction(Table, ReduceTable(Table.Points, Points), Capacity);
+        return;
+    }
+    // Nothing can be taken until the best points are known.
+    ShowProblem(QString());
+    btnOK->setEnabled(false);
+    lblResult->setText(QStringLiteral("Поиск наилучших точек…"));
+    FComputing = true;
+    const int Generation = FGeneration.load();
+    FWorker = std::thread([this, Generation, Points, Capacity, Table = std::move(Table)] {
+        TTableReduction Reduction =
+            ReduceTable(Table.Points, Points, [this, Generation] { return FGeneration.load() != Generation; });
+        if (FGeneration.load() != Generation)
+            return;
+        // The dialog waits for this thread before it goes, so it is still there.
+        QMetaObject::invokeMethod(
+            this,
+            [this, Generation, Capacity, Table, Reduction = std::move(Reduction)] {
+                if (FGeneration.load() != Generation)
+                    return;
+                FWorker.join();
+                FComputing = false;
+                ShowReduction(Table, Reduction, Capacity);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void TFormCertificateImport::ShowReduction(const TPerCentTable &Table, const TTableReduction &Reduction,
+                                           double Capacity) {
     if (!Reduction.Ok()) {
         ShowProblem(Reduction.Error);
         return;

@@ -9,6 +9,8 @@
 
 #include <QDialog>
 #include <QString>
+#include <atomic>
+#include <thread>
 #include <vector>
 
 class QComboBox;
@@ -25,6 +27,13 @@ public:
     // Reads the file Path; a file that cannot be used is named in the dialog
     // and OK stays disabled.
     explicit TFormCertificateImport(const QString &Path, QWidget *Parent = nullptr);
+    ~TFormCertificateImport() override; // ends a reduction still running
+
+    // Certificates of more rows are reduced on a thread of their own, so that
+    // the dialog answers while the best points are sought.
+    static constexpr std::size_t ForegroundRows = 5000;
+    // A reduction is running on its thread.
+    bool Computing() const { return FComputing; }
 
     // The chosen points, level and volume in per cent (empty while there is a problem).
     const TTaraTable &Points() const { return FPoints; }
@@ -54,8 +63,12 @@ private:
     // The rows of the chosen columns; the units guessed over them and the
     // height and capacity of their last row.
     void ColumnsChanged();
-    // The per cent table, its reduction, the chart and the error.
+    // The per cent table and its reduction, here or on the thread.
     void Recompute();
+    // The chart and the error of a reduction of Table.
+    void ShowReduction(const TPerCentTable &Table, const TTableReduction &Reduction, double Capacity);
+    // Ends the reduction running on the thread, if any, and waits for it.
+    void StopWorker();
     void ShowProblem(const QString &Text);
     void ClearChart();
 
@@ -69,4 +82,9 @@ private:
     QCPGraph *FRowsGraph = nullptr;
     QCPGraph *FPointsGraph = nullptr;
     QCPGraph *FErrorGraph = nullptr;
+    // Each Recompute starts a generation; a reduction of an older one stops
+    // and its result is dropped.
+    std::atomic<int> FGeneration{0};
+    std::thread FWorker;
+    bool FComputing = false;
 };

@@ -93,8 +93,16 @@ void FinishPollPublisher(TMqttPublisher &Publisher, QTextStream &Err) {
             break;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
+    const std::int64_t Owed = Publisher.Status().Queued;
     Publisher.Stop();
     const TMqttStatus S = Publisher.Status();
     Err << "lanx1ctl: MQTT: " << S.Published << " messages acknowledged\n";
+    if (Owed > 0) {
+        // Not lost while the cursor is kept: the next run sends them from the archive.
+        const bool Kept = QFileInfo(QFileInfo(MqttIniPath()).absolutePath()).isDir();
+        Err << "lanx1ctl: MQTT: " << Owed << " cycles not acknowledged"
+            << (Kept ? ", sent from the archive by the next run (cursor in INI/Mqtt.ini)\n"
+                     : ", and no cursor is kept: they are not sent later\n");
+    }
     Err.flush();
 }

@@ -133,6 +133,7 @@ bool TMqttPublisher::Start(const TMqttSettings &Settings) {
         FQueue.clear();
         FOverflows = 0;
         FSeenOverflows = 0;
+        FHeld = 0;
         FPlant = Lanx1 ? Lanx1->PlantNumber() : 0;
         FAddressNumber = Lanx1 ? Lanx1->SystemAddress() : 0;
         FStatus = {};
@@ -162,7 +163,15 @@ void TMqttPublisher::Stop() {
 
 TMqttStatus TMqttPublisher::Status() const {
     std::lock_guard Guard(FLock);
-    return FStatus;
+    TMqttStatus S = FStatus;
+    // The queue as it is now, not as it was at the last report.
+    S.Queued = QueuedLocked();
+    return S;
+}
+
+std::int64_t TMqttPublisher::QueuedLocked() const {
+    // Cycles the queue could not take are owed all the same (from the archive).
+    return static_cast<std::int64_t>(FQueue.size() + FHeld + (FOverflows - FSeenOverflows));
 }
 
 void TMqttPublisher::Submit(const TCycleReadings &Cycle) {
@@ -472,9 +481,8 @@ void TMqttPublisher::Notify(bool Force) {
     TMqttStatus S;
     {
         std::lock_guard Guard(FLock);
-        // Cycles the queue could not take are owed all the same (from the archive).
-        FStatus.Queued = static_cast<std::int64_t>(FQueue.size() + FBacklog.size() + FInFlight.size() +
-                                                   (FOverflows - FSeenOverflows));
+        FHeld = FBacklog.size() + FInFlight.size();
+        FStatus.Queued = QueuedLocked();
         FStatus.CatchingUp = FConnected && FCatchUp;
         FStatus.Cursor = std::max({FCursor.Level, FCursor.Volume, FCursor.Frequency});
         S = FStatus;

@@ -93,6 +93,8 @@ private:
     bool NextCycle(TCycleReadings &Cycle);
     void Acknowledged(int Mid);
     TDateTime Horizon() const;
+    // What Status().Queued says; under FLock.
+    std::int64_t QueuedLocked() const;
     void SaveCursorIfDue(bool Now);
     void SetState(TMqttLinkState State, const QString &Error, bool KeepError = false);
     void Notify(bool Force);
@@ -115,6 +117,7 @@ private:
     std::deque<TCycleReadings> FQueue;
     std::uint64_t FOverflows = 0;       // cycles the queue could not take
     std::uint64_t FSeenOverflows = 0;   // of them, those the catch-up has covered
+    std::size_t FHeld = 0;              // the thread's backlog and in-flight cycles at its last report
     int FPlant = 0;
     int FAddressNumber = 0;
     TMqttStatus FStatus;

@@ -88,6 +88,8 @@ TEST_F(MqttCtl, PollPublishesAndALaterRunCatchesUp) {
     EXPECT_EQ(R.Out.count(u'\n'), 3);
     EXPECT_TRUE(R.Err.contains(QStringLiteral("MQTT: нет связи"))) << R.Err.toStdString();
     EXPECT_TRUE(R.Err.contains(QStringLiteral("MQTT: 0 messages acknowledged")));
+    EXPECT_TRUE(R.Err.contains(QStringLiteral("MQTT: 3 cycles not acknowledged, sent from the archive by the next run")))
+        << R.Err.toStdString();
     // The cursor is kept; the settings of the file are not written.
     EXPECT_FALSE(LoadMqttCursor(MqttIniPath()).Empty());
     EXPECT_TRUE(LoadMqttSettings(MqttIniPath()).Url.isEmpty());

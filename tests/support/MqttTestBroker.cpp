@@ -158,6 +158,11 @@ bool TTestBroker::RequirePassword(const QString &User, const QString &Password, 
     return true;
 }
 
+void TTestBroker::MakeQuiet(int Messages) {
+    FQuiet = true;
+    FQueuedMessages = Messages;
+}
+
 bool TTestBroker::Start(QString *Error) {
     QFile Conf(FDir.filePath(QStringLiteral("mosquitto.conf")));
     if (!Conf.open(QIODevice::WriteOnly)) {
@@ -170,7 +175,9 @@ bool TTestBroker::Start(QString *Error) {
         C += "user root\n"; // the files of the test folder stay readable
     C += "persistence true\npersistence_location " + QFile::encodeName(FDir.path()) + "/\n";
     C += "log_dest file " + QFile::encodeName(FDir.filePath(QStringLiteral("mosquitto.log"))) + "\n";
-    C += "log_type all\n";
+    C += FQuiet ? "log_type error\nlog_type warning\n" : "log_type all\n";
+    if (FQueuedMessages > 0)
+        C += "max_queued_messages " + QByteArray::number(FQueuedMessages) + "\n";
     if (FPasswordFile.isEmpty())
         C += "allow_anonymous true\n";
     else

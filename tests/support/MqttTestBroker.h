@@ -1,7 +1,7 @@
 #pragma once
-// A real mosquitto broker on a free local port for one test, and a subscriber
-// that collects what arrives, made with the same client library as the
-// publisher.
+// A real mosquitto broker on a free local port for one test (or benchmark),
+// and a subscriber that collects what arrives, made with the same client
+// library as the publisher.
 #include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
@@ -30,6 +30,10 @@ public:
     bool MakeTls(QString *Error = nullptr);
     // Before the first start: only this user with this password is let in.
     bool RequirePassword(const QString &User, const QString &Password, QString *Error = nullptr);
+    // Before the first start: no log but errors and warnings, and a queue per
+    // client of Messages messages (a benchmark's broker: the log of every
+    // packet would slow it down, and the catch-up outruns the default queue).
+    void MakeQuiet(int Messages);
 
     // Starts the broker (again) on its port and waits until it takes connections.
     bool Start(QString *Error = nullptr);
@@ -49,6 +53,8 @@ private:
     int FPort = 0;
     bool FTls = false;
     QString FPasswordFile;
+    bool FQuiet = false;
+    int FQueuedMessages = 0;
 };
 
 struct TTestMessage {

@@ -4,6 +4,7 @@
 // holds sent as its best 32 points once the user agrees.
 #include "EditNum.h"
 #include "EngineRig.h"
+#include "TaraEditorFixture.h"
 #include "Lanx1.h"
 #include "RecordingMessages.h"
 #include "TLanx1DeviceModel.h"
@@ -39,8 +40,6 @@ namespace {
 
 using TModel = TLanx1DeviceModel;
 
-const QStringList kFastLine{QStringLiteral("ReadTotalConstant=60"), QStringLiteral("ReadTotalMultiplier=0"),
-                            QStringLiteral("ReadInterval=20")};
 
 // Runs Action on the modal window named Name as soon as it is the active one;
 // the action must close it. A window that never appears fails the test.
@@ -97,39 +96,9 @@ QStringList CurvedTable(const QString &Name, int Count) {
     return Lines;
 }
 
-class CertificateImport : public ::testing::Test {
+class CertificateImport : public TTaraEditorFixture {
 protected:
-    void SetUp() override {
-        WindowHooks() = TWindowHooks();
-        Rig = std::make_unique<TEngineRig>(kFastLine);
-        QDir(Rig->Folder().Path()).mkpath(QStringLiteral("TarTabl"));
-        TFormTaraEditor::FileDialogHook = [this](const TTaraFileDialog &Request) {
-            Dialogs.append(Request);
-            return Chosen.isEmpty() ? QString() : Chosen.takeFirst();
-        };
-        Form = new TFormTaraEditor;
-        Form->show();
-    }
-    void TearDown() override {
-        delete Form.data();
-        Main.reset();
-        TFormTaraEditor::FileDialogHook = nullptr;
-        Rig.reset();
-    }
-
-    QString TarTabl(const QString &Name) const { return Rig->Folder().File(QStringLiteral("TarTabl/") + Name); }
-    void OpenLines(const QString &Name, const QStringList &Lines) {
-        WriteTextLines(TarTabl(Name), Lines);
-        Chosen << TarTabl(Name);
-        Form->actLoadTaraFile->trigger();
-    }
-
     TRecordingMessages Messages;
-    std::unique_ptr<TEngineRig> Rig;
-    std::unique_ptr<TFormMain> Main;
-    QPointer<TFormTaraEditor> Form;
-    QStringList Chosen;
-    QList<TTaraFileDialog> Dialogs;
 };
 
 } // namespace

@@ -3,6 +3,7 @@
 // transfer of the table to and from the device, and damaged table files.
 #include "EditNum.h"
 #include "EngineRig.h"
+#include "TaraEditorFixture.h"
 #include "FileSizeLimit.h"
 #include "Lanx1.h"
 #include "RecordingMessages.h"
@@ -48,9 +49,6 @@ using TModel = TLanx1DeviceModel;
 const QString kTitle = QStringLiteral("Редактор тарировочной таблицы");
 const QChar kNbsp(0x00A0);
 
-// Short time-outs, so that a silent device costs little time per try.
-const QStringList kFastLine{QStringLiteral("ReadTotalConstant=60"), QStringLiteral("ReadTotalMultiplier=0"),
-                            QStringLiteral("ReadInterval=20")};
 
 // A table "T" of Count points: level i*10, volume i*2,5.
 QStringList TableLines(const QString &Name, int Count) {
@@ -72,27 +70,8 @@ public:
     QStringList Progress;
 };
 
-class TaraEditor : public ::testing::Test {
+class TaraEditor : public TTaraEditorFixture {
 protected:
-    void SetUp() override {
-        WindowHooks() = TWindowHooks();
-        Rig = std::make_unique<TEngineRig>(kFastLine);
-        QDir(Rig->Folder().Path()).mkpath(QStringLiteral("TarTabl"));
-        TFormTaraEditor::FileDialogHook = [this](const TTaraFileDialog &Request) {
-            Dialogs.append(Request);
-            return Chosen.isEmpty() ? QString() : Chosen.takeFirst();
-        };
-        Form = new TFormTaraEditor;
-        Form->show();
-    }
-    void TearDown() override {
-        delete Form.data();
-        Main.reset();
-        TFormTaraEditor::FileDialogHook = nullptr;
-        Rig.reset();
-    }
-
-    QString TarTabl(const QString &Name) const { return Rig->Folder().File(QStringLiteral("TarTabl/") + Name); }
     QStringList Items() const {
         QStringList L;
         for (int i = 0; i < Form->cbTables->count(); ++i)
@@ -108,15 +87,6 @@ protected:
         while (n < Form->sgTaraValues->rowCount() && !Cell(n, 0).isEmpty())
             ++n;
         return n;
-    }
-    // Opens Path through "Открыть...".
-    void Open(const QString &Path) {
-        Chosen << Path;
-        Form->actLoadTaraFile->trigger();
-    }
-    void OpenLines(const QString &Name, const QStringList &Lines) {
-        WriteTextLines(TarTabl(Name), Lines);
-        Open(TarTabl(Name));
     }
     void Select(int Index) {
         Form->cbTables->setCurrentIndex(Index);
@@ -160,11 +130,6 @@ protected:
     }
 
     TProgressAwareMessages Messages;
-    std::unique_ptr<TEngineRig> Rig;
-    std::unique_ptr<TFormMain> Main;
-    QPointer<TFormTaraEditor> Form;
-    QStringList Chosen;
-    QList<TTaraFileDialog> Dialogs;
 };
 
 } // namespace

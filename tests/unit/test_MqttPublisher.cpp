@@ -83,15 +83,24 @@ TMqttSettings SettingsFor(const TTestBroker &Broker) {
     return S;
 }
 
-} // namespace
+// Every test: the polling engine on the simulated transducer polling the
+// three readings, and a broker of its own, started by the test.
+class MqttPublisher : public ::testing::Test {
+protected:
+    void SetUp() override {
+        REQUIRE_MOSQUITTO();
+        PollLevelVolumeFrequency();
+    }
 
-TEST(MqttPublisher, EveryCycleArrivesWithItsReadings) {
-    REQUIRE_MOSQUITTO();
     TEngineRig Rig;
-    Rig.Sim().SetLevel(42.5);
-    PollLevelVolumeFrequency();
     TTestBroker Broker;
     QString Error;
+};
+
+} // namespace
+
+TEST_F(MqttPublisher, EveryCycleArrivesWithItsReadings) {
+    Rig.Sim().SetLevel(42.5);
     ASSERT_TRUE(Broker.Start(&Error)) << Error.toStdString();
     TTestSubscriber Sub(Broker.Port(), QStringLiteral("lanx1/#"));
     ASSERT_TRUE(Sub.WaitSubscribed());
@@ -153,14 +162,9 @@ TEST(MqttPublisher, EveryCycleArrivesWithItsReadings) {
     EXPECT_EQ(ArchiveMs(Cursor.Volume), ArchiveMs(All[4].At));
 }
 
-TEST(MqttPublisher, ReadingsArchivedBeforePublishingWasEnabledAreNotSent) {
-    REQUIRE_MOSQUITTO();
-    TEngineRig Rig;
-    PollLevelVolumeFrequency();
+TEST_F(MqttPublisher, ReadingsArchivedBeforePublishingWasEnabledAreNotSent) {
     for (int i = 0; i < 3; ++i)
         ASSERT_TRUE(Rig.Engine().PollCycle().Ok());
-    TTestBroker Broker;
-    QString Error;
     ASSERT_TRUE(Broker.Start(&Error)) << Error.toStdString();
     TTestSubscriber Sub(Broker.Port(), QStringLiteral("lanx1/#"));
     ASSERT_TRUE(Sub.WaitSubscribed());
@@ -175,12 +179,7 @@ TEST(MqttPublisher, ReadingsArchivedBeforePublishingWasEnabledAreNotSent) {
     EXPECT_EQ(ArchivedAfter(From).size(), 1u);
 }
 
-TEST(MqttPublisher, BrokerStoppedForTenCyclesLosesNone) {
-    REQUIRE_MOSQUITTO();
-    TEngineRig Rig;
-    PollLevelVolumeFrequency();
-    TTestBroker Broker;
-    QString Error;
+TEST_F(MqttPublisher, BrokerStoppedForTenCyclesLosesNone) {
     ASSERT_TRUE(Broker.Start(&Error)) << Error.toStdString();
     TTestSubscriber Sub(Broker.Port(), QStringLiteral("lanx1/#"));
     ASSERT_TRUE(Sub.WaitSubscribed());
@@ -209,11 +208,8 @@ TEST(MqttPublisher, BrokerStoppedForTenCyclesLosesNone) {
     EXPECT_EQ(DistinctTimes(Sub.On(kState)), ExpectedTimes(ArchivedAfter(From)));
 }
 
-TEST(MqttPublisher, BacklogArrivesAfterARestartWhileTheBrokerWasDown) {
-    REQUIRE_MOSQUITTO();
-    TEngineRig Rig;
-    PollLevelVolumeFrequency();
-    TTestBroker Broker; // not started yet
+TEST_F(MqttPublisher, BacklogArrivesAfterARestartWhileTheBrokerWasDown) {
+    // The broker is not started yet.
     TDateTime From = 0;
     {
         TMqttPublisher Publisher;
@@ -225,7 +221,6 @@ TEST(MqttPublisher, BacklogArrivesAfterARestartWhileTheBrokerWasDown) {
             ASSERT_TRUE(Rig.Engine().PollCycle().Ok());
         Publisher.Stop();
     }
-    QString Error;
     ASSERT_TRUE(Broker.Start(&Error)) << Error.toStdString();
     TTestSubscriber Sub(Broker.Port(), QStringLiteral("lanx1/#"));
     ASSERT_TRUE(Sub.WaitSubscribed());
@@ -236,12 +231,7 @@ TEST(MqttPublisher, BacklogArrivesAfterARestartWhileTheBrokerWasDown) {
     EXPECT_EQ(DistinctTimes(Sub.On(kState)), ExpectedTimes(ArchivedAfter(From)));
 }
 
-TEST(MqttPublisher, RefusedPasswordIsAClearErrorAndPollingGoesOn) {
-    REQUIRE_MOSQUITTO();
-    TEngineRig Rig;
-    PollLevelVolumeFrequency();
-    TTestBroker Broker;
-    QString Error;
+TEST_F(MqttPublisher, RefusedPasswordIsAClearErrorAndPollingGoesOn) {
     ASSERT_TRUE(Broker.RequirePassword(QStringLiteral("operator"), QStringLiteral("right"), &Error))
         << Error.toStdString();
     ASSERT_TRUE(Broker.Start(&Error)) << Error.toStdString();
@@ -281,12 +271,7 @@ TEST(MqttPublisher, RefusedPasswordIsAClearErrorAndPollingGoesOn) {
     ASSERT_TRUE(HasDistinctStates(Sub, 3));
 }
 
-TEST(MqttPublisher, Tls) {
-    REQUIRE_MOSQUITTO();
-    TEngineRig Rig;
-    PollLevelVolumeFrequency();
-    TTestBroker Broker;
-    QString Error;
+TEST_F(MqttPublisher, Tls) {
     ASSERT_TRUE(Broker.MakeTls(&Error)) << Error.toStdString();
     ASSERT_TRUE(Broker.Start(&Error)) << Error.toStdString();
     ASSERT_TRUE(Broker.Url().startsWith(QStringLiteral("mqtts://")));
@@ -312,12 +297,7 @@ TEST(MqttPublisher, Tls) {
     ASSERT_TRUE(HasDistinctStates(Sub, 2));
 }
 
-TEST(MqttPublisher, ANewPlantNumberMovesTheTopics) {
-    REQUIRE_MOSQUITTO();
-    TEngineRig Rig;
-    PollLevelVolumeFrequency();
-    TTestBroker Broker;
-    QString Error;
+TEST_F(MqttPublisher, ANewPlantNumberMovesTheTopics) {
     ASSERT_TRUE(Broker.Start(&Error)) << Error.toStdString();
     TTestSubscriber Sub(Broker.Port(), QStringLiteral("lanx1/#"));
     ASSERT_TRUE(Sub.WaitSubscribed());

@@ -133,6 +133,8 @@ bool CreateTableIn(const QString &Path, const QString &Name, int Flags) {
 void RemoveTableLeftovers(const QString &Folder) {
     static const QRegularExpression Leftover(
         QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*\\.db\\.new-[0-9a-f]{32}(-journal|-wal|-shm)?$"));
+    // File times are the kernel's: compared with the system clock, not the
+    // program's (which a test may have moved).
     const QDateTime Now = QDateTime::currentDateTime();
     QDirIterator It(Folder, {QLatin1Char('*') + kTempTag + QLatin1Char('*')}, QDir::Files | QDir::Hidden);
     while (It.hasNext()) {

@@ -40,7 +40,7 @@ QString TCustomTimer::IniFile() const {
 
 void TCustomTimer::LoadFromIni() {
     const QString Path = IniFile();
-    TIniFile::CreateEmpty(Path); // fails quietly without the INI folder
+    TIniFile::CreateEmpty(Path); // with the INI folder when it is missing
     const TIniFile Ini(Path);
     const int Period = Ini.ReadInteger(Name(), QStringLiteral("Interval"), kDefaultInterval);
     SetInterval(Period >= 0 ? Period : kDefaultInterval);

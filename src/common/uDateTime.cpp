@@ -1,5 +1,7 @@
 #include "uDateTime.h"
 
+#include "uClock.h"
+
 #include <cmath>
 
 namespace {
@@ -31,7 +33,7 @@ QDateTime DateTimeToQt(TDateTime Value) {
 }
 
 TDateTime Now() {
-    return DateTimeFromQt(QDateTime::currentDateTime());
+    return DateTimeFromQt(CurrentDateTime());
 }
 
 TDateTime DateOf(TDateTime Value) {

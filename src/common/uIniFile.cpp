@@ -1,5 +1,6 @@
 #include "uIniFile.h"
 
+#include "uMakeFolder.h"
 #include "uWin1251.h"
 
 #include <QFile>
@@ -142,6 +143,9 @@ void TIniFile::Save() const {
     QByteArray Data;
     for (const TLine &Line : FLines)
         Data += Line.Text + Line.Ending;
+    QString Reason;
+    if (!MakeFolderOf(FFileName, &Reason))
+        throw EIniFileError("Cannot write " + FFileName.toStdString() + ": no folder (" + Reason.toStdString() + ")");
     QSaveFile File(FFileName);
     if (!File.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || File.write(Data) != Data.size() || !File.commit())
         throw EIniFileError("Cannot write " + FFileName.toStdString() + ": " + File.errorString().toStdString());
@@ -297,6 +301,8 @@ QStringList TIniFile::ReadSections() const {
 bool TIniFile::CreateEmpty(const QString &FileName) {
     if (QFile::exists(FileName))
         return true;
+    if (!MakeFolderOf(FileName))
+        return false;
     QFile File(FileName);
     return File.open(QIODevice::WriteOnly);
 }

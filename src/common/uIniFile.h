@@ -57,7 +57,7 @@ public:
     QStringList ReadSection(const QString &Section) const; // key names in file order
     QStringList ReadSections() const;
 
-    // Creates the file empty when it does not exist (not its folder); false on failure.
+    // Creates the file empty, and its folder, when it does not exist; false on failure.
     static bool CreateEmpty(const QString &FileName);
 
 private:

@@ -1,5 +1,6 @@
 #include "uLog.h"
 
+#include "uClock.h"
 #include "uSysUtils.h"
 #include "uWin1251.h"
 
@@ -37,7 +38,7 @@ void TLog::Write(const QString &Text) {
     // A folder that cannot be made shows up as the open error below.
     ForceDirectories(ExtractFileDir(Name));
 
-    const QByteArray Line = ToWin1251(QDateTime::currentDateTime().toString(QStringLiteral("dd.MM.yyyy HH:mm:ss,zzz")))
+    const QByteArray Line = ToWin1251(CurrentDateTime().toString(QStringLiteral("dd.MM.yyyy HH:mm:ss,zzz")))
                             + ' ' + ToWin1251(Text) + "\r\n";
     // Append mode also creates a missing file; truncating a file that merely
     // refused to open would lose the lines already logged.

@@ -3,6 +3,7 @@
 #include "Tara.h"
 #include "uArchiveCsv.h"
 #include "uBDE.h"
+#include "uClock.h"
 #include "uCtlMqtt.h"
 #include "uCtlSession.h"
 #include "uCtlTableFiles.h"
@@ -387,7 +388,7 @@ int RunPoll(const TGlobalOptions &Options, const QStringList &Args, QTextStream 
         const auto Start = std::chrono::steady_clock::now();
         const TPollCycleResult R = Engine.PollCycle();
         ++Cycles;
-        QString Line = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+        QString Line = CurrentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
         // Only what this cycle's own replies brought is printed.
         QStringList Names;
         for (const int Kind : P.Kinds) {

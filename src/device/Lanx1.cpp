@@ -1,5 +1,6 @@
 #include "Lanx1.h"
 
+#include "uClock.h"
 #include "uFormat.h"
 #include "uLog.h"
 #include "uMath.h"
@@ -417,7 +418,7 @@ bool TLanx1::ApplyRead(const TBuffer &Reply) {
 
 void TLanx1::WriteBlackBox(int Code) {
     try {
-        const QDate Today = QDate::currentDate();
+        const QDate Today = CurrentDate();
         const QString Folder = JoinPath(ProgramDir(), QStringLiteral("DATA/") + Today.toString(QStringLiteral("yyyy/MM/dd")));
         TLog Log;
         Log.SetFileName(JoinPath(Folder, QStringLiteral("BlackBox.txt")));

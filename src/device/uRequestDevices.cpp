@@ -1,6 +1,7 @@
 #include "uRequestDevices.h"
 
 #include "uBDE.h"
+#include "uClock.h"
 #include "uCycleCapture.h"
 #include "uDateTime.h"
 #include "uGuiSync.h"
@@ -112,7 +113,7 @@ TRequestDevices::TRequestDevices(const TRequestDevicesOptions &Options) {
     try {
         RequestLog = std::make_unique<TLog>();
         RequestLog->SetFileName(
-            JoinPath(AppDir(), QStringLiteral("rd") + QDate::currentDate().toString(QStringLiteral("yyMMdd")) +
+            JoinPath(AppDir(), QStringLiteral("rd") + CurrentDate().toString(QStringLiteral("yyMMdd")) +
                                    QStringLiteral(".txt")));
     } catch (const std::exception &E) {
         qCWarning(lcPolling) << "request log start-up failed:" << E.what();

@@ -1,5 +1,6 @@
 #include "TestEnvironment.h"
 
+#include "uClock.h"
 #include "uFormat.h"
 #include "uSysUtils.h"
 
@@ -13,8 +14,31 @@ void PinRussianLocale() {
     SetDefaultFormatSettings(TFormatSettings::Russian());
 }
 
-TTestFolder::TTestFolder() : FOldApp(AppDir()), FOldProgram(ProgramDir()) {
-    QDir(FDir.path()).mkpath(QStringLiteral("INI"));
+QDateTime TestClockStart() {
+    return QDateTime(QDate(2026, 3, 10), QTime(14, 30));
+}
+
+namespace {
+void HandOnClock(qint64 Offset) {
+    qputenv(kClockOffsetVariable, QByteArray::number(Offset));
+}
+} // namespace
+
+void PinTestClock() {
+    HandOnClock(SetClock(TestClockStart()));
+}
+
+TTestClock::TTestClock(const QDateTime &Instant) {
+    HandOnClock(SetClock(Instant));
+}
+
+TTestClock::~TTestClock() {
+    PinTestClock();
+}
+
+TTestFolder::TTestFolder(TContents Contents) : FOldApp(AppDir()), FOldProgram(ProgramDir()) {
+    if (Contents == WithIni)
+        QDir(FDir.path()).mkpath(QStringLiteral("INI"));
     SetAppDir(FDir.path());
     SetProgramDir(FDir.path());
 }

@@ -8,11 +8,32 @@
 // Russian number and date formats for the whole test process.
 void PinRussianLocale();
 
-// A fresh folder that serves as AppDir (with an INI folder) and ProgramDir for
-// one test, removed afterwards; the previous folders come back on destruction.
+// The instant at which every test process starts its clock, whatever the hour,
+// the date or the time zone of the machine: an ordinary working day, far from
+// midnight, a month end and a change of summer time. A test that needs another
+// time sets it (TTestClock); programs started by a test keep the same clock.
+QDateTime TestClockStart();
+// Sets the clock of the test process to TestClockStart() and hands it on to
+// the programs the process starts.
+void PinTestClock();
+
+// The clock set to Instant for one test (and for the programs it starts),
+// running on from there; the pinned clock comes back on destruction.
+class TTestClock {
+public:
+    explicit TTestClock(const QDateTime &Instant);
+    ~TTestClock();
+    TTestClock(const TTestClock &) = delete;
+    TTestClock &operator=(const TTestClock &) = delete;
+};
+
+// A fresh folder that serves as AppDir (with an INI folder, or empty) and
+// ProgramDir for one test, removed afterwards; the previous folders come back
+// on destruction.
 class TTestFolder {
 public:
-    TTestFolder();
+    enum TContents { WithIni, Empty };
+    explicit TTestFolder(TContents Contents = WithIni);
     ~TTestFolder();
     QString Path() const { return FDir.path(); }
     QString File(const QString &Relative) const;
@@ -21,6 +42,13 @@ private:
     QTemporaryDir FDir;
     QString FOldApp, FOldProgram;
 };
+
+// Leaves out a test that the fake clock of libfaketime (a faked run of the
+// whole suite) cannot hold, with the reason; a plain run is unchanged.
+#define SKIP_UNDER_FAKE_CLOCK(Reason)                                                                                  \
+    if (qEnvironmentVariableIsEmpty("FAKETIME")) {                                                                     \
+    } else                                                                                                             \
+        GTEST_SKIP() << "under libfaketime: " << (Reason)
 
 QByteArray ReadAll(const QString &Path);
 void WriteAll(const QString &Path, const QByteArray &Data);

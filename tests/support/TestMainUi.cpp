@@ -1,5 +1,5 @@
 // Test entry for the windows: a widget application (offscreen in the test runs)
-// and a pinned Russian locale.
+// a pinned clock and a pinned Russian locale.
 #include "TestEnvironment.h"
 
 #include <QApplication>
@@ -10,6 +10,7 @@ int main(int argc, char **argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication App(argc, argv);
     PinRussianLocale();
+    PinTestClock();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -183,7 +183,7 @@ int main(int argc, char **argv) {
         FormTaraEditor->close();
     }
 
-    const TDateTime Now = DateTimeFromQt(QDateTime::currentDateTime());
+    const TDateTime Now = ::Now();
     ArchiveAnHour(Now);
     auto *Graph = new TFormGraph;
     Graph->Open(QStringLiteral("aLevel"), &Lanx1->Level, QStringLiteral("График уровня"), Now - 1.0 / 24, Now);

@@ -12,6 +12,7 @@
 #include "fRangeDT.h"
 #include "fSelectCMD.h"
 #include "fTransmitterSetup.h"
+#include "uClock.h"
 #include "uLanx1Instance.h"
 #include "uTransmitter.h"
 #include "uWindowPosition.h"
@@ -301,7 +302,7 @@ TEST(RangeDialog, MissingDatesAreYesterdayAndToday) {
         Click(W, "btnOK");
     });
     EXPECT_EQ(ShowRangeDialog(Start, Stop), 1);
-    EXPECT_EQ(StopDate, QDate::currentDate());
+    EXPECT_EQ(StopDate, CurrentDate());
     EXPECT_EQ(StartDate, StopDate.addDays(-1));
     EXPECT_NEAR(Stop - Start, 1.0, 1.0 / 86400); // the same time of day at both ends
 }

@@ -558,7 +558,7 @@ TEST_F(GraphTest, ExportCsvWritesTheVisibleWindowOrTheWholeRange) {
     Write(At(2026, 2, 10, 9, 0), 2.25);
     Write(At(2026, 2, 10, 10, 0), 3);
     TFormGraph F;
-    F.Open(QStringLiteral("aLevel"), &Level, QStringLiteral("График"), At(2026, 2, 10), At(2026, 2, 10, 23));
+    F.Open(QStringLiteral("aLevel"), &Level, QStringLiteral("График"), At(2026, 2, 10, 7), At(2026, 2, 10, 23));
     F.show();
     F.Chart()->xAxis->setRange(KeyFromDateTime(At(2026, 2, 10, 8, 30)), KeyFromDateTime(At(2026, 2, 10, 9, 30)));
 
@@ -588,7 +588,7 @@ TEST_F(GraphTest, ExportCsvWritesTheVisibleWindowOrTheWholeRange) {
 TEST_F(GraphTest, ExportCsvIntoAMissingFolderTellsAndLeavesNoFile) {
     Write(At(2026, 2, 10, 8, 0), 1.5);
     TFormGraph F;
-    F.Open(QStringLiteral("aLevel"), &Level, QStringLiteral("График"), At(2026, 2, 10), At(2026, 2, 10, 23));
+    F.Open(QStringLiteral("aLevel"), &Level, QStringLiteral("График"), At(2026, 2, 10, 7), At(2026, 2, 10, 23));
     const QString Path = Folder.File(QStringLiteral("no/such/folder/x.csv"));
     EXPECT_FALSE(F.ExportCsvTo(Path, true));
     EXPECT_FALSE(QFileInfo::exists(Path));

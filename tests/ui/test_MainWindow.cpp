@@ -496,14 +496,27 @@ TEST_F(MainWindow, PollingPeriodDialog) {
     EXPECT_TRUE(FromWin1251(ReadAll(Ini)).contains("Interval=60000"));
     EXPECT_TRUE(Messages.Messages().isEmpty());
 
-    // Without its INI folder the period cannot be kept: the user is told where.
+    // A missing INI folder is made again.
     QDir(Rig->Folder().File(QStringLiteral("INI"))).removeRecursively();
     Answerer = Type(QStringLiteral("500"), true);
     Form->actTimerParametersChange->trigger();
+    EXPECT_TRUE(FromWin1251(ReadAll(Ini)).contains("Interval=500"));
+    EXPECT_TRUE(Messages.Messages().isEmpty());
+
+    // One that cannot be made (a file in its place) is told once, with where
+    // and why; later changes are not kept either, and say nothing more.
+    QDir(Rig->Folder().File(QStringLiteral("INI"))).removeRecursively();
+    WriteAll(Rig->Folder().File(QStringLiteral("INI")), "not a folder");
+    for (const QString &Period : {QStringLiteral("700"), QStringLiteral("800")}) {
+        Answerer = Type(Period, true);
+        Form->actTimerParametersChange->trigger();
+        EXPECT_EQ(Timer().Interval(), Period.toInt());
+    }
     const auto Shown = Messages.Messages();
     ASSERT_EQ(Shown.size(), 1);
     EXPECT_EQ(Shown[0].Caption, "Ошибка");
-    EXPECT_EQ(Shown[0].Text, "Не удалось сохранить файл\r" + Ini);
+    EXPECT_EQ(Shown[0].Text, "Не удалось создать папку\r" + Rig->Folder().File(QStringLiteral("INI")) +
+                                 "\rна этом месте файл, а не папка");
 }
 
 // The adapter is pulled during polling and plugged in again under the same

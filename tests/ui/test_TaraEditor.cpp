@@ -420,15 +420,27 @@ TEST_F(TaraEditor, ReadingFromTheDeviceWritesTheFileAndShowsItModified) {
                                            QStringLiteral("Считать тарировочную таблицу из прибора")}));
 }
 
-TEST_F(TaraEditor, ReadingIntoAMissingFolderLeavesNoFileOpen) {
-    // An older file must not pass for the one just read: the folder is gone.
+TEST_F(TaraEditor, ReadingIntoAMissingFolderMakesIt) {
     QDir(TarTabl(QString())).removeRecursively();
+    Form->actLoadFromKelm->trigger();
+    EXPECT_EQ(Form->FileName(), TarTabl(QStringLiteral("ttFromLanx1.txt")));
+    EXPECT_EQ(ReadTextLines(Form->FileName()).size(), 39);
+    EXPECT_TRUE(Messages.Messages().isEmpty());
+}
+
+TEST_F(TaraEditor, ReadingIntoAFolderThatCannotBeMadeLeavesNoFileOpen) {
+    // An older file must not pass for the one just read: the folder is a file.
+    const QString Folder = Rig->Folder().File(QStringLiteral("TarTabl"));
+    QDir(Folder).removeRecursively();
+    WriteAll(Folder, "a file");
     Form->actLoadFromKelm->trigger();
     EXPECT_TRUE(Form->FileName().isEmpty());
     EXPECT_FALSE(Form->Modified());
     const auto Errors = MessagesWith(QStringLiteral("Ошибка"));
-    ASSERT_EQ(Errors.size(), 1);
-    EXPECT_EQ(Errors[0].Text, QStringLiteral("Не удалось создать файл\r") + TarTabl(QStringLiteral("ttFromLanx1.txt")));
+    ASSERT_EQ(Errors.size(), 2);
+    EXPECT_EQ(Errors[0].Text, QStringLiteral("Не удалось создать папку\r") + Folder +
+                                  QStringLiteral("\rна этом месте файл, а не папка"));
+    EXPECT_EQ(Errors[1].Text, QStringLiteral("Не удалось создать файл\r") + TarTabl(QStringLiteral("ttFromLanx1.txt")));
 }
 
 TEST_F(TaraEditor, WritingSendsTheTableWithNotANumberBeyondIt) {

@@ -118,15 +118,19 @@ TEST(WindowPosition, OnlyWindowsAndOnlyTheirOwnSection) {
 }
 
 TEST(WindowPosition, WithoutIniFolder) {
-    TTestFolder Folder;
-    QDir(Folder.File("INI")).removeRecursively();
+    TTestFolder Folder(TTestFolder::Empty);
     QWidget Window;
     Window.setObjectName("fMain");
     Window.move(3, 4);
     LoadWindowPosition(&Window);
     EXPECT_EQ(Window.pos(), QPoint(3, 4));
+    EXPECT_FALSE(QDir(Folder.File("INI")).exists()) << "loading makes no folder";
+    SaveWindowPosition(&Window);
+    EXPECT_TRUE(TIniFile(WndPos(Folder)).SectionExists("fMain"));
+
+    QDir(Folder.File("INI")).removeRecursively();
+    WriteAll(Folder.File("INI"), "a file"); // a folder that cannot be made
     EXPECT_THROW(SaveWindowPosition(&Window), EIniFileError);
-    EXPECT_FALSE(QDir(Folder.File("INI")).exists()) << "the folder is never created";
 }
 
 // ---- first start

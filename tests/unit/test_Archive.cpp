@@ -7,6 +7,7 @@
 #include "uFormat.h"
 #include "uIniFile.h"
 #include "uSysUtils.h"
+#include "uWin1251.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -69,12 +70,19 @@ TEST_F(Archive, SettingsDefaultWrittenBack) {
     EXPECT_EQ(ArchiveFilePath("aFreq", At(2024, 3, 5), ".txt"), Folder.Path() + "/Win/2024/03/05/aFreq.txt");
 }
 
-TEST_F(Archive, SettingsWithoutIniFolderStillUseDefaultRoot) {
+TEST_F(Archive, SettingsWithoutIniFolderUseDefaultRootAndKeepIt) {
     ASSERT_TRUE(QDir(Folder.File("INI")).removeRecursively());
     SetDbPath(Folder.File("elsewhere"));
     LoadArchiveSettings();
     EXPECT_EQ(DbPath(), Folder.Path() + "/DATA");
-    EXPECT_FALSE(QDir(Folder.File("INI")).exists());
+    EXPECT_TRUE(FromWin1251(ReadAll(Folder.File("INI/bde.ini"))).contains("dbPath=" + Folder.Path() + "/DATA"));
+
+    // An INI folder that cannot be made changes nothing but the file.
+    ASSERT_TRUE(QDir(Folder.File("INI")).removeRecursively());
+    WriteAll(Folder.File("INI"), "a file");
+    SetDbPath(Folder.File("elsewhere"));
+    LoadArchiveSettings();
+    EXPECT_EQ(DbPath(), Folder.Path() + "/DATA");
 }
 
 TEST_F(Archive, DayFoldersSplitAtMidnight) {
@@ -388,6 +396,9 @@ TEST_F(Archive, TextLineCutShortIsTakenBack) {
 }
 
 TEST_F(Archive, LeftoverTemporariesRemovedAtNextWrite) {
+    // The age of a leftover is its file time, which the kernel sets from the
+    // real clock, against the system clock, which libfaketime moves.
+    SKIP_UNDER_FAKE_CLOCK("file times come from the real clock");
     const QString Day = Data("2024/10/01");
     ASSERT_TRUE(ForceDirectories(Day));
     ASSERT_TRUE(CreateArchiveTable(Day + "/aLevel.db"));

@@ -139,7 +139,12 @@ TEST_F(TIniFixture, MissingFileReadsEmptyAndWriteCreatesIt) {
     TIniFile Out(Path);
     Out.WriteString("S", "k", "v");
     EXPECT_EQ(ReadAll(Path), "[S]\r\nk=v\r\n");
-    EXPECT_THROW(TIniFile(Folder.File("NoFolder/x.ini")).WriteString("S", "k", "v"), EIniFileError);
+    // A missing folder is made; one that cannot be (a file in its place) is not.
+    TIniFile(Folder.File("NoFolder/Sub/x.ini")).WriteString("S", "k", "v");
+    EXPECT_EQ(ReadAll(Folder.File("NoFolder/Sub/x.ini")), "[S]\r\nk=v\r\n");
+    WriteAll(Folder.File("AFile"), "x");
+    EXPECT_THROW(TIniFile(Folder.File("AFile/x.ini")).WriteString("S", "k", "v"), EIniFileError);
+    EXPECT_EQ(ReadAll(Folder.File("AFile")), "x");
 }
 
 TEST_F(TIniFixture, FailedWriteKeepsTheOldFile) {

@@ -2,6 +2,7 @@
 #include "Lanx1.h"
 #include "RecordingMessages.h"
 #include "TestEnvironment.h"
+#include "uClock.h"
 #include "uLanx1Instance.h"
 #include "uMath.h"
 #include "uWin1251.h"
@@ -304,7 +305,7 @@ TEST(Lanx1Reply, ExceptionsStatusesAndBlackBox) {
     EXPECT_FALSE(D.ParseReply(Reply("01 83 00")));
     EXPECT_EQ(D.LastVerdict(), TReplyVerdict::Exception);
 
-    const QString Path = Folder.File("DATA/" + QDate::currentDate().toString("yyyy/MM/dd") + "/BlackBox.txt");
+    const QString Path = Folder.File("DATA/" + CurrentDate().toString("yyyy/MM/dd") + "/BlackBox.txt");
     const QStringList Lines = FromWin1251(ReadAll(Path)).split("\r\n");
     ASSERT_EQ(Lines.size(), 4);
     const QRegularExpression Stamp("^\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d,\\d{3} ");

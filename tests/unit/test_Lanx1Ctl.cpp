@@ -8,6 +8,7 @@
 #include "TestEnvironment.h"
 #include "uBDE.h"
 #include "uCertificate.h"
+#include "uClock.h"
 #include "uFormat.h"
 #include "uMath.h"
 #include "uString.h"
@@ -75,7 +76,7 @@ protected:
     // A device command through the simulator's port.
     TCtlResult Dev(const QStringList &Args) { return Ctl(QStringList{"--port", Sim.PortName()} + Args); }
 
-    QString Today() const { return QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")); }
+    QString Today() const { return CurrentDate().toString(QStringLiteral("yyyy-MM-dd")); }
 
     TTestFolder Folder;
     TSimulatorFixture Sim;
@@ -265,7 +266,7 @@ TEST_F(Lanx1Ctl, PollArchivesAndTheArchiveReadsBack) {
     }
     // The request log, as the program writes it.
     const QString Log = FromWin1251(
-        ReadAll(Folder.File(QStringLiteral("rd") + QDate::currentDate().toString("yyMMdd") + QStringLiteral(".txt"))));
+        ReadAll(Folder.File(QStringLiteral("rd") + CurrentDate().toString("yyMMdd") + QStringLiteral(".txt"))));
     EXPECT_EQ(Log.count(QStringLiteral("[01 03 00 00 00 0E C4 0E] -> [01 03 1C")), 3);
 
     R = Ctl({"archive", "aLevel", "--from", Today(), "--to", Today()});

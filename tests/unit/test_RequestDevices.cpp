@@ -4,6 +4,7 @@
 #include "Lanx1.h"
 #include "TLanx1DeviceModel.h"
 #include "uBDE.h"
+#include "uClock.h"
 #include "uDataCtrl.h"
 #include "uGuiSync.h"
 #include "uLanx1Instance.h"
@@ -11,7 +12,9 @@
 
 #include <QDate>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
+#include <algorithm>
 #include <atomic>
 #include <gtest/gtest.h>
 #include <thread>
@@ -136,7 +139,7 @@ TEST(RequestDevices, SilentDeviceAndLog) {
     EXPECT_EQ(Rig.Engine().ExecuteRequest(rkReadFrequency), 0);
     EXPECT_EQ(LogText(Rig), Quiet);
     EXPECT_TRUE(Rig.Engine().RequestLog->FileName().endsWith(
-        "rd" + QDate::currentDate().toString("yyMMdd") + ".txt"));
+        "rd" + CurrentDate().toString("yyMMdd") + ".txt"));
 }
 
 TEST(RequestDevices, InvalidRepliesAreFailedExchanges) {
@@ -210,6 +213,31 @@ TEST(RequestDevices, PollCycleArchivesSelectedKinds) {
     const QString Text = FromWin1251(ReadAll(ArchiveFilePath("aLevel", Now(), ".txt")));
     EXPECT_EQ(Text.count("\r\n"), 4);
     EXPECT_TRUE(Text.contains(" 25,0\r\n"));
+}
+
+// Polling across midnight at a month's end: each reading goes into the day
+// folder of its own time, and the range that spans both days reads them all,
+// in order.
+TEST(RequestDevices, PollingAcrossMidnightFillsBothDays) {
+    TTestClock Clock(QDateTime(QDate(2026, 3, 31), QTime(23, 59, 59, 700)));
+    TEngineRig Rig;
+    Rig.Sim().SetLevel(25.0);
+    PollSet.Include(rkReadLevel);
+    int Cycles = 0;
+    for (bool Past = false; !Past; ++Cycles) {
+        Past = CurrentDate() != QDate(2026, 3, 31); // this cycle reads after midnight
+        Rig.PollOnce();
+        ASSERT_LT(Cycles, 10000) << "the clock did not pass midnight";
+    }
+    TArchiveSeries Level;
+    ReadArchiveRange("aLevel", At(2026, 3, 31, 23, 59, 59), At(2026, 4, 1, 0, 1), Level);
+    ASSERT_EQ(Level.size(), static_cast<std::size_t>(Cycles));
+    EXPECT_TRUE(std::is_sorted(Level.DT.begin(), Level.DT.end()));
+    EXPECT_LT(Level.DT.front(), At(2026, 4, 1));
+    EXPECT_GE(Level.DT.back(), At(2026, 4, 1));
+    for (const char *Day : {"2026/03/31", "2026/04/01"})
+        EXPECT_TRUE(QFileInfo::exists(Rig.Folder().File(QStringLiteral("DATA/%1/aLevel.db").arg(QLatin1String(Day)))))
+            << Day;
 }
 
 TEST(RequestDevices, CommandWaitsForRunningCycleWithoutDeadlock) {

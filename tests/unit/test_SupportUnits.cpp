@@ -11,6 +11,7 @@
 #include "uWin1251.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QEventLoop>
 #include <QFile>
 #include <QRegularExpression>
@@ -226,13 +227,17 @@ TEST(CustomTimer, NewInstallationAndSettings) {
 }
 
 TEST(CustomTimer, WithoutIniFolder) {
-    TTestFolder Folder;
-    QDir(Folder.File("INI")).removeRecursively();
+    TTestFolder Folder(TTestFolder::Empty);
     TCustomTimer Timer;
-    Timer.LoadFromIni();
-    EXPECT_FALSE(QDir(Folder.File("INI")).exists()) << "the folder is never created";
+    Timer.LoadFromIni(); // creates the file empty, and its folder
+    EXPECT_TRUE(QFileInfo(Timer.IniFile()).isFile());
     EXPECT_FALSE(Timer.Enabled());
     EXPECT_EQ(Timer.Interval(), 200);
+    Timer.SaveToIni();
+    EXPECT_EQ(ReadAll(Timer.IniFile()), "[" + Timer.Name().toUtf8() + "]\r\nEnabled=0\r\nInterval=200\r\n");
+
+    QDir(Folder.File("INI")).removeRecursively();
+    WriteAll(Folder.File("INI"), "a file");
     EXPECT_THROW(Timer.SaveToIni(), EIniFileError);
 }
 

@@ -114,7 +114,8 @@ TEST(DescriptionIni, RefusedPairsAndMissingKeysKeepFields) {
     Missing.Section = "A";
     Missing.LoadFromIni();
     EXPECT_FALSE(QFile::exists(Missing.FileName)); // loading never creates the file
-    Missing.FileName = Folder.File("no/such/folder/x.ini");
+    WriteAll(Folder.File("afile"), "x");
+    Missing.FileName = Folder.File("afile/x.ini"); // a folder that cannot be made
     EXPECT_THROW(Missing.SaveToIni(), std::exception);
 }
 

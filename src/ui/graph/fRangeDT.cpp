@@ -1,6 +1,7 @@
 #include "fRangeDT.h"
 #include "uInputLayout.h"
 
+#include "uClock.h"
 #include "uFormat.h"
 #include "uMessages.h"
 
@@ -33,7 +34,7 @@ QDate DateOrDefault(TDateTime Value, QDate Default) {
 QTime TimeOrNow(TDateTime Value) {
     const double Fraction = std::fabs(Value - std::trunc(Value));
     if (Fraction < kOneSecond)
-        return QTime::currentTime();
+        return CurrentTime();
     return QTime::fromMSecsSinceStartOfDay(static_cast<int>(std::llround(Fraction * kMsPerDay) % kMsPerDay));
 }
 
@@ -94,7 +95,7 @@ TFormRangeDT::TFormRangeDT(TDateTime Start, TDateTime Stop, QWidget *Parent) : Q
     Layout->addLayout(Buttons);
     Layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    const QDate Today = QDate::currentDate();
+    const QDate Today = CurrentDate();
     FFilling = true;
     dtpStartDate->setDate(DateOrDefault(Start, Today.addDays(-1)));
     dtpStartTime->setTime(TimeOrNow(Start));

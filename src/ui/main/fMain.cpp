@@ -10,6 +10,7 @@
 #include "uFormat.h"
 #include "uGuiSync.h"
 #include "uLanx1Instance.h"
+#include "uMakeFolder.h"
 #include "uMessages.h"
 #include "uMqttPublisher.h"
 #include "uParamStr.h"
@@ -338,8 +339,9 @@ void TFormMain::actTimerParametersChangeExecute() {
         Timer.SaveToIni(); // also after Cancel
     } catch (const std::exception &E) {
         qCWarning(lcMain) << "poll timer settings not saved:" << E.what();
-        ShowMessageBox(QStringLiteral("Ошибка"), QStringLiteral("Не удалось сохранить файл\r") + Timer.IniFile(),
-                       TMsgIcon::Error, mbOK, mbOK);
+        if (!FolderFailed(Timer.IniFile())) // a missing folder has been told once already
+            ShowMessageBox(QStringLiteral("Ошибка"), QStringLiteral("Не удалось сохранить файл\r") + Timer.IniFile(),
+                           TMsgIcon::Error, mbOK, mbOK);
     }
 }
 
@@ -378,8 +380,9 @@ void TFormMain::ChangeTransmitterSettings(const std::function<void(TTransmitter 
         T.SaveSettings();
     } catch (const std::exception &E) {
         qCWarning(lcMain) << "serial settings not saved:" << E.what();
-        ShowMessageBox(QStringLiteral("Ошибка"), QStringLiteral("Не удалось сохранить файл\r") + T.IniFileName(),
-                       TMsgIcon::Error, mbOK, mbOK);
+        if (!FolderFailed(T.IniFileName())) // a missing folder has been told once already
+            ShowMessageBox(QStringLiteral("Ошибка"), QStringLiteral("Не удалось сохранить файл\r") + T.IniFileName(),
+                           TMsgIcon::Error, mbOK, mbOK);
     }
     if (KeepOverride)
         T.SetPort(FPortOverride);

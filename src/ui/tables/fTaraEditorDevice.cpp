@@ -7,6 +7,7 @@
 #include "uFormat.h"
 #include "uLanx1Commands.h"
 #include "uLanx1Instance.h"
+#include "uMakeFolder.h"
 #include "uMessages.h"
 #include "uSysUtils.h"
 #include "uTableReduction.h"
@@ -46,6 +47,8 @@ bool TFormTaraEditor::SaveDeviceTableFile() {
     const QString Path = JoinPath(TableFolder(), kDeviceTableFile);
     const QStringList Lines = DeviceTableLines(Lanx1->Table());
     try {
+        if (!MakeFolderOf(Path)) // told once, with the reason
+            throw ETextFileError("no folder for " + Path.toStdString());
         WriteTextLines(Path, Lines);
     } catch (const std::exception &E) {
         qCWarning(lcTaraEditor) << E.what();

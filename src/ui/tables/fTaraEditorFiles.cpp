@@ -2,6 +2,7 @@
 #include "fTaraEditor.h"
 #include "fTaraEditorShared.h"
 
+#include "uMakeFolder.h"
 #include "uMessages.h"
 #include "uSysUtils.h"
 #include "uTextFile.h"
@@ -35,6 +36,7 @@ bool TFormTaraEditor::MayReplace(const QString &Name) {
 
 QString TFormTaraEditor::ChooseFile(const QString &Title, bool Save, bool MustExist, QString &LastName,
                                     const QString &Filter) {
+    MakeFolderOf(JoinPath(TableFolder(), QStringLiteral("*"))); // the dialog opens there
     TTaraFileDialog Request{Save, MustExist, Title, Filter.isEmpty() ? kFilter : Filter, TableFolder(), LastName};
     QString Chosen;
     if (FileDialogHook) {

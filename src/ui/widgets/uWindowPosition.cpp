@@ -82,7 +82,7 @@ void SaveWindowPosition(QObject *AObject) {
     if (!Window)
         return;
     const QString Path = WindowPositionFile();
-    TIniFile::CreateEmpty(Path); // a missing INI folder surfaces as the writer's error
+    TIniFile::CreateEmpty(Path); // with the INI folder when it is missing
     TIniFile Ini(Path);
     const QString Section = SectionOf(Window);
     Ini.WriteString(Section, QStringLiteral("Name"), Section);

@@ -641,8 +641,9 @@ int RunScan(const TGlobalOptions &Options, const QStringList &Args, QTextStream 
         Err << "lanx1ctl: " << F.Port << " skipped: " << F.Reason << u'\n';
         Err.flush();
     };
+    // Lives as long as the scan that calls OnProgress, not the block that sets it.
+    qint64 LastShown = -1000;
     if (Progress) {
-        qint64 LastShown = -1000;
         Scan.OnProgress = [&](const TScanProgress &P) {
             if (!P.Finished && P.ElapsedMs - LastShown < 100)
                 return;

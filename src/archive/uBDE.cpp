@@ -2,6 +2,7 @@
 
 #include "uFormat.h"
 #include "uIniFile.h"
+#include "uMakeFolder.h"
 #include "uSysUtils.h"
 #include "uWin1251.h"
 
@@ -12,6 +13,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QUuid>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <mutex>
@@ -71,10 +73,36 @@ bool TableFileMissing(const QString &Path) {
 
 enum class TInsertResult { Done, Broken, Failed };
 
+// Why the last archive write of this thread failed (a poll thread writes and
+// then asks, so no other thread's failure can come in between).
+thread_local QString GLastWriteFailure;
+
+void NoteWriteFailure(const QString &Path, const QString &Reason) {
+    GLastWriteFailure = Path + QStringLiteral(": ") + Reason;
+}
+
+// SQLite's codes as the user reads them.
+QString SqliteReason(int Rc) {
+    switch (Rc & 0xFF) {
+    case SQLITE_READONLY: return QStringLiteral("только для чтения");
+    case SQLITE_FULL: return QStringLiteral("нет места на диске");
+    case SQLITE_CANTOPEN: return QStringLiteral("файл не открывается");
+    case SQLITE_PERM:
+    case SQLITE_AUTH: return QStringLiteral("нет прав на запись");
+    case SQLITE_IOERR: return QStringLiteral("ошибка ввода-вывода");
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED: return QStringLiteral("файл занят другой программой");
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT: return QStringLiteral("файл повреждён");
+    default: return QStringLiteral("ошибка базы данных (код %1)").arg(Rc);
+    }
+}
+
 TInsertResult InsertRow(const QString &Path, const QString &Name, const QByteArray &DT, double V) {
     TArchiveDb Db;
     if (!Db.Open(Path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX)) {
         qCWarning(lcArchive) << "cannot open" << Path << Db.ErrorText();
+        NoteWriteFailure(Path, SqliteReason(Db.ErrorCode()));
         return TInsertResult::Failed;
     }
     // Each reading opens, inserts and closes, and closing the last connection
@@ -93,6 +121,7 @@ TInsertResult InsertRow(const QString &Path, const QString &Name, const QByteArr
         Rc = Db.ErrorCode();
     }
     qCWarning(lcArchive) << "cannot insert into" << Path << Db.ErrorText();
+    NoteWriteFailure(Path, SqliteReason(Rc));
     const int Primary = Rc & 0xFF;
     return Primary == SQLITE_NOTADB || Primary == SQLITE_CORRUPT ? TInsertResult::Broken : TInsertResult::Failed;
 }
@@ -117,12 +146,14 @@ bool CreateTableIn(const QString &Path, const QString &Name, int Flags) {
     TArchiveDb Db;
     if (!Db.Open(Path, Flags | SQLITE_OPEN_NOMUTEX)) {
         qCWarning(lcArchive) << "cannot create" << Path << Db.ErrorText();
+        NoteWriteFailure(Path, SqliteReason(Db.ErrorCode()));
         return false;
     }
     const QByteArray Sql = "PRAGMA journal_mode=WAL; CREATE TABLE IF NOT EXISTS " + QuotedArchiveName(Name) +
                            " (V REAL, DT TEXT);";
     if (!Db.Exec(Sql.constData())) {
         qCWarning(lcArchive) << "cannot create the table in" << Path << Db.ErrorText();
+        NoteWriteFailure(Path, SqliteReason(Db.ErrorCode()));
         return false;
     }
     return true;
@@ -261,6 +292,10 @@ bool CreateArchiveTable(const QString &Path) {
     return QFileInfo::exists(Target) && CreateTableIn(Target, Name, SQLITE_OPEN_READWRITE);
 }
 
+QString ArchiveWriteFailure() {
+    return GLastWriteFailure;
+}
+
 bool ArchiveWrite(const QString &Name, const QString &FileName, TDateTime DT, double V) {
     const QString Table = Name.trimmed();
     if (!IsArchiveName(Table)) {
@@ -273,8 +308,14 @@ bool ArchiveWrite(const QString &Name, const QString &FileName, TDateTime DT, do
         return false;
     TidyFolderOf(Path);
     // Folders and table are made by the first reading of a day only.
-    if (TableFileMissing(Path) && (!ForceDirectories(ExtractFileDir(Path)) || !CreateArchiveTable(Path)))
-        return false;
+    if (TableFileMissing(Path)) {
+        if (!ForceDirectories(ExtractFileDir(Path))) {
+            NoteWriteFailure(ExtractFileDir(Path), FileErrorReason(errno));
+            return false;
+        }
+        if (!CreateArchiveTable(Path))
+            return false;
+    }
     switch (InsertRow(Path, Table, Time, V)) {
     case TInsertResult::Done:
         return true;
@@ -305,13 +346,17 @@ bool ArchiveWriteText(const QString &Name, const QString &FileName, int Precisio
     const QIODevice::OpenMode Mode = QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered;
     // The day folder is missing only for the first line of a day.
     if (!File.open(Mode) && !(ForceDirectories(ExtractFileDir(Path)) && File.open(Mode))) {
+        const int Errno = errno;
         qCWarning(lcArchive) << "cannot open" << Path << File.errorString();
+        NoteWriteFailure(Path, FileErrorReason(Errno));
         return false;
     }
     const qint64 OldSize = File.size();
+    errno = 0;
     const qint64 Written = File.write(Line);
     if (Written == Line.size())
         return true;
+    NoteWriteFailure(Path, FileErrorReason(errno ? errno : ENOSPC));
     qCWarning(lcArchive) << "cannot write" << Path
                          << (Written < 0 ? File.errorString()
                                          : QStringLiteral("%1 of %2 bytes written").arg(Written).arg(Line.size()));

@@ -42,6 +42,9 @@ bool ArchiveWrite(const QString &Name, const QString &FileName, TDateTime DT, do
 // so that the next line does not start in the middle of a fragment.
 bool ArchiveWriteText(const QString &Name, const QString &FileName, int Precision, int Digits, TDateTime DT,
                       double V);
+// Why the last failed ArchiveWrite or ArchiveWriteText of the calling thread
+// failed, as the user reads it: "<file or folder>: <reason>".
+QString ArchiveWriteFailure();
 // Creates the database file Path holding the empty table named after the file
 // (fields V, DT). True when it was created or already holds that table.
 bool CreateArchiveTable(const QString &Path);

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <numeric>
 #include <optional>
+#include <utility>
 #include <sqlite3.h>
 
 namespace {
@@ -162,9 +163,24 @@ TArchiveRangeResult ReadDays(const QString &Name, TDateTime Start, TDateTime Sto
 // A folder the reader may not write to (a read-only medium, another user's
 // archive) keeps SQLite from making the WAL index (-shm) that a WAL-mode file
 // needs; these codes say so.
+// A read-only connection to a WAL table needs a -shm file (and a -wal) beside
+// it: where the folder is read-only they cannot be made, and on a full disk
+// they cannot grow.
 bool NoWalIndex(int Code) {
     const int Primary = Code & 0xFF;
-    return Primary == SQLITE_CANTOPEN || Primary == SQLITE_READONLY;
+    return Primary == SQLITE_CANTOPEN || Primary == SQLITE_READONLY || Primary == SQLITE_FULL ||
+           Primary == SQLITE_IOERR;
+}
+
+// The -wal and -shm files that a failed attempt to read made beside Path
+// (empty: they could not grow) are removed again, so that reading on a full
+// disk leaves nothing behind. Files that were there before are kept.
+void RemoveEmptyWalFiles(const QString &Path, bool HadWal, bool HadShm) {
+    for (const auto &[Suffix, Had] : {std::pair{"-wal", HadWal}, std::pair{"-shm", HadShm}}) {
+        const QFileInfo Info(Path + QLatin1String(Suffix));
+        if (!Had && Info.exists() && Info.size() == 0)
+            QFile::remove(Info.filePath());
+    }
 }
 
 } // namespace
@@ -189,14 +205,18 @@ TArchiveDayResult ReadArchiveFile(const QString &Path, const QString &Name, TDat
     const QByteArray Sql = SelectStatement(Name, !From.isEmpty(), !To.isEmpty());
     TArchiveDb Db;
     std::optional<TArchiveStatement> Select;
+    const bool HadWal = QFileInfo::exists(Path + QStringLiteral("-wal"));
+    const bool HadShm = QFileInfo::exists(Path + QStringLiteral("-shm"));
     if (Db.Open(Path, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX))
         Select.emplace(Db, Sql);
     if ((!Select || !Select->Prepared()) && NoWalIndex(Db.ErrorCode())) {
+        Select.reset();
+        Db.Close();
+        RemoveEmptyWalFiles(Path, HadWal, HadShm);
         // Such a file is read as it lies on the disk, without locks: where no
         // -shm can be made no writer can be at work either (it needs one), and
         // each write folds the WAL back into the file as it closes.
-        qCDebug(lcArchive) << "read-only folder, reading as immutable:" << Path << Db.ErrorText();
-        Select.reset();
+        qCDebug(lcArchive) << "read-only folder or full disk, reading as immutable:" << Path;
         if (QFileInfo(Path + QStringLiteral("-wal")).size() > 0)
             qCWarning(lcArchive) << "rows still in the WAL file of" << Path << "are not read";
         if (Db.Open(ImmutableArchiveUri(Path), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX))

@@ -1,11 +1,14 @@
 #include "uLog.h"
 
 #include "uClock.h"
+#include "uMakeFolder.h"
 #include "uSysUtils.h"
 #include "uWin1251.h"
 
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
+#include <cerrno>
 
 TLog::TLog(const TLog &Other) : FFileName(Other.FileName()) {}
 
@@ -43,11 +46,18 @@ void TLog::Write(const QString &Text) {
     // Append mode also creates a missing file; truncating a file that merely
     // refused to open would lose the lines already logged.
     QFile File(Name);
+    const auto Fail = [&](const char *What) {
+        // Qt refuses a folder itself, without a system error.
+        const int Errno = QFileInfo(Name).isDir() ? EISDIR : errno ? errno : EIO;
+        return ELogError(std::string(What) + ' ' + Name.toStdString() + ": " + File.errorString().toStdString(), Name,
+                         FileErrorReason(Errno));
+    };
+    errno = 0;
     if (!File.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
-        throw ELogError("Cannot open log " + Name.toStdString() + ": " + File.errorString().toStdString());
+        throw Fail("Cannot open log");
     if (File.write(Line) != Line.size() || !File.flush())
-        throw ELogError("Cannot write log " + Name.toStdString() + ": " + File.errorString().toStdString());
+        throw Fail("Cannot write log");
     File.close();
     if (File.error() != QFileDevice::NoError)
-        throw ELogError("Cannot close log " + Name.toStdString() + ": " + File.errorString().toStdString());
+        throw Fail("Cannot close log");
 }

@@ -10,6 +10,14 @@
 class ELogError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+    ELogError(const std::string &What, const QString &File, const QString &Reason)
+        : std::runtime_error(What), FFile(File), FReason(Reason) {}
+    // The log file, and why it failed as the user reads it.
+    const QString &File() const { return FFile; }
+    const QString &Reason() const { return FReason; }
+
+private:
+    QString FFile, FReason;
 };
 
 class TLog {

@@ -49,6 +49,12 @@ QString FileErrorReason(int Errno) {
         return QStringLiteral("слишком длинное имя");
     case EIO:
         return QStringLiteral("ошибка ввода-вывода");
+    case ENOENT:
+        return QStringLiteral("нет такого файла или папки");
+    case EISDIR:
+        return QStringLiteral("на этом месте папка, а не файл");
+    case EBUSY:
+        return QStringLiteral("занято другой программой");
     default:
         return QString::fromLocal8Bit(std::strerror(Errno));
     }

@@ -3,6 +3,7 @@
 #include "uCtlArgs.h"
 #include "uCtlCommands.h"
 #include "uCtlHelp.h"
+#include "uCtlSession.h"
 #include "uBDE.h"
 #include "uFolders.h"
 #include "uFormat.h"
@@ -10,10 +11,12 @@
 #include "uVersion.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QLocale>
 #include <QLoggingCategory>
 #include <QTextStream>
 #include <csignal>
+#include <utility>
 #include <cstdio>
 
 namespace {
@@ -52,6 +55,11 @@ void UseFolders(const TGlobalOptions &Options) {
     QString Error;
     if (!ApplyFolders(ChooseFolders(ProbeFolders(QCoreApplication::applicationDirPath())), FirstSerialPort, &Error))
         throw ECtlFailure(Error);
+    // A folder given on the command line is used as it is: one that is not
+    // there is named, never replaced by the default nor made.
+    for (const auto &[Name, Dir] : {std::pair{"--data", Options.Data}, std::pair{"--ini", Options.Ini}})
+        if (!Dir.isEmpty() && !QFileInfo(Dir).isDir())
+            throw ECtlFailure(QLatin1String(Name) + QStringLiteral(": no folder ") + Dir);
     if (!Options.Data.isEmpty()) {
         SetProgramDir(Options.Data);
         PinDbPath(JoinPath(Options.Data, QStringLiteral("DATA")));
@@ -118,6 +126,14 @@ int main(int argc, char **argv) {
     } catch (const std::exception &E) {
         Err << "lanx1ctl: " << QString::fromStdString(E.what()) << u'\n';
         Status = ExitFailure;
+    }
+    // Every exchange of the run belongs in the request log: a log that could
+    // not be written fails the run, whatever the command did.
+    const QString Log = RequestLogFailureOfRun();
+    if (!Log.isEmpty()) {
+        Err << "lanx1ctl: the request log was not written: " << Log << u'\n';
+        if (Status == ExitOk)
+            Status = ExitFailure;
     }
     Out.flush();
     Err.flush();

@@ -101,11 +101,15 @@ int ParseInt(const QString &Text, int Min, int Max, const QString &What) {
 }
 
 double ParseReal(const QString &Text, const QString &What) {
+    // Only the '.' form: "1,5" could be one and a half or, with a group
+    // separator, "1,000" a thousand; a script gets refused, not a guess.
+    static const QRegularExpression Form(QStringLiteral(R"(^[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?$)"));
+    const QString T = Text.trimmed();
     bool Ok = false;
-    double V = Text.trimmed().toDouble(&Ok);
-    if ((Ok && std::isfinite(V)) || TryStrToFloat(Text.trimmed(), V, DefaultFormatSettings()))
+    const double V = Form.match(T).hasMatch() ? T.toDouble(&Ok) : 0;
+    if (Ok && std::isfinite(V))
         return V;
-    throw ECtlUsage(What + QStringLiteral(": ") + Text + QStringLiteral(" is not a number"));
+    throw ECtlUsage(What + QStringLiteral(": ") + Text + QStringLiteral(" is not a number written with a '.' decimal point"));
 }
 
 QDateTime ParseDateTime(const QString &Text, bool EndOfDay, const QString &What) {

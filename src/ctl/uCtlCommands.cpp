@@ -1,5 +1,7 @@
 #include "uCtlCommands.h"
 
+#include "uCycleReadings.h"
+
 #include "Tara.h"
 #include "uArchiveCsv.h"
 #include "uBDE.h"
@@ -7,17 +9,20 @@
 #include "uCtlMqtt.h"
 #include "uCtlSession.h"
 #include "uCtlTableFiles.h"
+#include "uCycleReadings.h"
 #include "uDataCtrl.h"
 #include "uDateTime.h"
 #include "uDeviceScan.h"
 #include "uLanx1Instance.h"
 #include "uMath.h"
 #include "uString.h"
+#include "uSysUtils.h"
 #include "uTableReduction.h"
 #include "uTextFile.h"
 
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -140,12 +145,8 @@ void AssignAll(const QList<TAssignment> &Assignments) {
         const auto Refused = [&] {
             return ECtlFailure(QStringLiteral("value refused: ") + A.Name + u'=' + A.Value + QStringLiteral(", nothing sent"));
         };
-        double Wanted = 0;
-        try {
-            Wanted = ParseReal(A.Value, A.Name);
-        } catch (const ECtlUsage &) {
-            throw Refused();
-        }
+        // A number in any other form than '.' is a wrong command line: nothing is sent.
+        const double Wanted = ParseReal(A.Value, A.Name);
         // The device takes the low byte of the new address: 257 would move it to 1.
         if (A.Name == QLatin1String("SystemAddressNew") && !(Wanted >= 0 && Wanted <= 254))
             throw Refused();
@@ -422,7 +423,7 @@ int RunPoll(const TGlobalOptions &Options, const QStringList &Args, QTextStream 
     if (Publisher)
         FinishPollPublisher(*Publisher, Err);
     Engine.Transmitter->OnPortState = nullptr;
-    const TExchangeCounts Counts = Engine.Statistics();
+    const TExchangeCounts Counts = Engine.SettledStatistics();
     Err << Counts.SummaryLine() << u' ' << Counts.HistogramText() << u'\n';
     if (ArchiveFailures > 0)
         Err << "lanx1ctl: " << ArchiveFailures << " archive writes failed under " << DbPath() << u'\n';
@@ -451,9 +452,9 @@ int RunTable(const TGlobalOptions &Options, const QStringList &Args, QTextStream
         Expect(2, "read FILE");
         TCtlDevice Device(Options);
         TCtlSession Session(Options);
-        const TTableTransferResult R = ReadDeviceTable(*Lanx1);
+        const TTableTransferResult R = ReadDeviceTable(*Lanx1, {}, {}, Session.Attempts());
         if (!R.Ok())
-            throw ECtlFailure(Session.BlockFailureText(R.Failed.first()) + QStringLiteral("; ") + A.Words[1] +
+            throw ECtlFailure(TCtlSession::BlockFailureText(R.Failures.first()) + QStringLiteral("; ") + A.Words[1] +
                               QStringLiteral(" not written"));
         try {
             WriteTextLines(A.Words[1], DeviceTableLines(Lanx1->Table()));
@@ -494,9 +495,9 @@ int RunTable(const TGlobalOptions &Options, const QStringList &Args, QTextStream
         }
         TCtlDevice Device(Options);
         TCtlSession Session(Options);
-        const TTableTransferResult R = WriteDeviceTable(*Lanx1, Tara, Loaded);
+        const TTableTransferResult R = WriteDeviceTable(*Lanx1, Tara, Loaded, {}, {}, Session.Attempts());
         if (!R.Ok())
-            throw ECtlFailure(Session.BlockFailureText(R.Failed.first()));
+            throw ECtlFailure(TCtlSession::BlockFailureText(R.Failures.first()));
         return ExitOk;
     }
     if (Sub == QLatin1String("volume")) {
@@ -527,12 +528,24 @@ int RunArchive(const TGlobalOptions &, const QStringList &Args, QTextStream &Out
     const QDateTime To = ParseDateTime(A.Options["--to"], true, "--to");
     if (To < From)
         throw ECtlUsage(QStringLiteral("archive: --to lies before --from"));
-    if (ArchiveFilePath(Name, DateTimeFromQt(From), QStringLiteral(".db")).isEmpty())
-        throw ECtlUsage(QStringLiteral("archive: ") + Name + QStringLiteral(" is no series name"));
-    if (A.Options.contains("--data"))
-        SetDbPath(A.Options["--data"]);
-    else
+    // The archive is a file per series: the name is compared as the file
+    // system compares it, so "alevel" is no series on Linux.
+    const QStringList Series{QLatin1String(kLevelSeries), QLatin1String(kVolumeSeries),
+                             QLatin1String(kFrequencySeries)};
+    if (!Series.contains(Name, Qt::CaseSensitive) ||
+        ArchiveFilePath(Name, DateTimeFromQt(From), QStringLiteral(".db")).isEmpty())
+        throw ECtlUsage(QStringLiteral("archive: ") + Name + QStringLiteral(" is no series name (") +
+                        Series.join(QStringLiteral(", ")) + u')');
+    // --data DIR means here what it means before the command: the folder
+    // that holds DATA (the archive), PAR and TarTabl.
+    if (A.Options.contains("--data")) {
+        const QString Dir = A.Options["--data"];
+        if (!QFileInfo(Dir).isDir())
+            throw ECtlFailure(QStringLiteral("--data: no folder ") + Dir);
+        SetDbPath(JoinPath(Dir, QStringLiteral("DATA")));
+    } else {
         LoadArchiveSettings();
+    }
     if (!QDir(DbPath()).exists())
         throw ECtlFailure(QStringLiteral("no archive folder ") + DbPath());
     TArchiveSeries Points;
@@ -682,24 +695,36 @@ int RunScan(const TGlobalOptions &Options, const QStringList &Args, QTextStream 
 }
 
 int RunStats(const TGlobalOptions &Options, const QStringList &Args, QTextStream &Out) {
-    const TCommandArgs A = SplitCommandArgs(Args, {"--count", "--kind"});
+    const TCommandArgs A = SplitCommandArgs(Args, {"--count", "--kind", "--block"});
     if (!A.Words.isEmpty())
         throw ECtlUsage(QStringLiteral("stats: unexpected ") + A.Words.first());
     const int Count = A.Options.contains("--count") ? ParseInt(A.Options["--count"], 1, 1000000, "--count") : 100;
     const int Kind = A.Options.contains("--kind") ? ParseInt(A.Options["--kind"], 0, 30, "--kind") : rkReadAll;
     // Only reads: a link test must change nothing in the device.
-    if (!(Kind <= rkReadKKalman || Kind == rkReadTableLevels || Kind == rkReadTableVolumes))
+    const bool TableKind = Kind == rkReadTableLevels || Kind == rkReadTableVolumes;
+    if (!(Kind <= rkReadKKalman || TableKind))
         throw ECtlUsage(QStringLiteral("--kind: ") + QString::number(Kind) +
                         QStringLiteral(" is no read kind (0..14, 27, 28)"));
+    if (A.Options.contains("--block") && !TableKind)
+        throw ECtlUsage(QStringLiteral("--block is only for the table kinds 27 and 28"));
+    const int Block = A.Options.contains("--block") ? ParseInt(A.Options["--block"], 1, 2, "--block") : 1;
     TCtlDevice Device(Options);
     TCtlSession Session(Options);
+    if (TableKind)
+        Lanx1->SetTableBlock(static_cast<std::uint8_t>(Block));
     TRequestDevices &Engine = Session.Engine();
     Engine.ResetStatistics();
     GPollStop = false;
-    for (int i = 0; i < Count && !GPollStop.load(); ++i)
+    int Sent = 0;
+    for (int i = 0; i < Count && !GPollStop.load(); ++i) {
         Engine.ExecuteRequest(static_cast<std::uint8_t>(Kind));
-    const TExchangeCounts C = Engine.Statistics();
+        if (Engine.LastOutcome() == TExchangeOutcome::NotSent)
+            throw ECtlFailure(QStringLiteral("no request of kind ") + QString::number(Kind) +
+                              QStringLiteral(" could be built, nothing sent"));
+        ++Sent;
+    }
+    const TExchangeCounts C = Engine.SettledStatistics();
     Out << C.SummaryLine() << u' ' << C.HistogramText() << u'\n';
     Out << C.QualityText() << u' ' << C.CodesText() << u'\n';
-    return C.Answered == C.Exchanges ? ExitOk : ExitFailure;
+    return Sent > 0 && C.Answered == C.Exchanges ? ExitOk : ExitFailure;
 }

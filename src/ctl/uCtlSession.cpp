@@ -4,6 +4,10 @@
 #include "uLanx1Instance.h"
 #include "uString.h"
 
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcCtl, "lanx1.ctl")
+
 TCtlDevice::TCtlDevice(const TGlobalOptions &Options) {
     CreateLanx1();
     if (Options.Address >= 0)
@@ -40,11 +44,24 @@ TCtlSession::TCtlSession(const TGlobalOptions &Options) : FAttempts(Options.Atte
             throw ECtlFailure(QStringLiteral("port ") + T.GetPort() + QStringLiteral(" refuses ") + Text +
                               QStringLiteral(" baud"));
     }
-    if (!T.IsOpen())
-        throw ECtlFailure(QStringLiteral("cannot open port ") + T.GetPort());
+    if (!T.IsOpen()) {
+        const QString Why = T.LastOpenFailure().EnglishText();
+        throw ECtlFailure(QStringLiteral("cannot open port ") + T.GetPort() +
+                          (Why.isEmpty() ? QString() : QStringLiteral(": ") + Why));
+    }
+}
+
+namespace {
+QString GRequestLogFailure;
+} // namespace
+
+QString RequestLogFailureOfRun() {
+    return GRequestLogFailure;
 }
 
 TCtlSession::~TCtlSession() {
+    if (FEngine && GRequestLogFailure.isEmpty())
+        GRequestLogFailure = FEngine->RequestLogError();
     RequestDevices = nullptr;
     FEngine.reset();
 }
@@ -57,9 +74,25 @@ bool TCtlSession::Execute(std::uint8_t Kind, const QString &Hint) {
             FNoSignal = true;
         return true;
     }
+    // Taken before a read-back sends frames of its own.
+    QString Failure =
+        ExchangeFailure(QStringLiteral("request ") + QString::number(Kind) + QStringLiteral(" \"") + Hint + u'"');
+    if (IsParameterWrite(Kind) && FAttempts > 0) {
+        switch (CheckWrite(*Lanx1, Kind, FAttempts)) {
+        case TCommandOutcome::Done:
+            qCInfo(lcCtl).noquote() << "the write of request" << Kind << "got no reply; the read-back shows it done";
+            return true;
+        case TCommandOutcome::NotDone:
+            Failure += QStringLiteral("; not done: the read-back shows the device kept its value");
+            break;
+        case TCommandOutcome::Unknown:
+            Failure += QStringLiteral("; не подтверждено (not confirmed): the read-back got no reply either, "
+                                      "whether the device took the value is not known");
+            break;
+        }
+    }
     if (FFailure.isEmpty())
-        FFailure = ExchangeFailure(QStringLiteral("request ") + QString::number(Kind) + QStringLiteral(" \"") + Hint +
-                                   u'"');
+        FFailure = Failure;
     return false;
 }
 
@@ -72,8 +105,13 @@ void TCtlSession::ThrowIfFailed() const {
         throw ECtlFailure(FFailure);
 }
 
-QString TCtlSession::BlockFailureText(const QString &Block) const {
-    return ExchangeFailure(QStringLiteral("table block \"") + Block + u'"');
+QString TCtlSession::BlockFailureText(const TTableBlockFailure &Block) {
+    QString Text = QStringLiteral("table block \"") + Block.EchoLine + u'"';
+    if (!Block.Frame.isEmpty())
+        Text += QStringLiteral(" [") + StringToHex(Block.Frame) + u']';
+    Text += QStringLiteral(" failed after ") + QString::number(Block.Attempts) +
+            (Block.Attempts == 1 ? QStringLiteral(" attempt: ") : QStringLiteral(" attempts: "));
+    return Text + (Block.Error.isEmpty() ? QStringLiteral("no valid reply") : Block.Error);
 }
 
 QString TCtlSession::ExchangeFailure(const QString &Request) const {

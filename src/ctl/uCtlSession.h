@@ -21,6 +21,10 @@ public:
     TCtlDevice &operator=(const TCtlDevice &) = delete;
 };
 
+// Why the request log could not be written in a session of this run; empty
+// when it was written (or no session ran). main turns it into exit status 1.
+QString RequestLogFailureOfRun();
+
 class TCtlSession {
 public:
     // Starts the engine for the device object of a TCtlDevice that outlives the
@@ -41,8 +45,8 @@ public:
     QString FailureText() const { return FFailure; }
     // Throws ECtlFailure with the first failure when there was one.
     void ThrowIfFailed() const;
-    // The line for a table block that got no reply.
-    QString BlockFailureText(const QString &Block) const;
+    // The line for a table block that got no valid reply.
+    static QString BlockFailureText(const TTableBlockFailure &Block);
 
     // Values the device sent in the replies of this session that the device
     // object refused, and whether a reply reported no frequency signal.

@@ -183,6 +183,22 @@ QByteArray TLanx1::BuildRequest(std::uint8_t Kind) {
 
     QByteArray Data;
     switch (Kind) {
+    case rkWriteTableLevels: Data = TableBlockData(false); break;
+    case rkWriteTableVolumes:
+        Data = TableBlockData(true);
+        ShowVolumeBlock();
+        break;
+    default: Data = WriteData(Kind); break;
+    }
+    Frame.append(static_cast<char>(Data.size()));
+    Frame.append(Data);
+    FRequest = Frame;
+    return Frame;
+}
+
+QByteArray TLanx1::WriteData(std::uint8_t Kind) const {
+    QByteArray Data;
+    switch (Kind) {
     case rkWriteKKalman: PutWord(Data, FKKalman); break;
     case rkWriteSystemAddress:
         PutWord(Data, FSystemAddressNew);
@@ -196,17 +212,9 @@ QByteArray TLanx1::BuildRequest(std::uint8_t Kind) {
     case rkWriteTurning4mA: PutWord(Data, FTurning4mA); break;
     case rkWriteTurning20mA: PutWord(Data, FTurning20mA); break;
     case rkWriteControlRegister: PutWord(Data, FControlRegister); break;
-    case rkWriteTableLevels: Data = TableBlockData(false); break;
-    case rkWriteTableVolumes:
-        Data = TableBlockData(true);
-        ShowVolumeBlock();
-        break;
     default: break;
     }
-    Frame.append(static_cast<char>(Data.size()));
-    Frame.append(Data);
-    FRequest = Frame;
-    return Frame;
+    return Data;
 }
 
 // ---- applying replies
@@ -235,6 +243,7 @@ void TLanx1::Success() {
 // earlier request, or a stray frame of another device, must never be applied.
 int TLanx1::CheckAnswer(const TBuffer &Reply) const {
     constexpr int Mismatch = -5;
+    constexpr int ShortFrame = -6;
     if (FRequest.size() < 6)
         return Mismatch; // no request was built: nothing can answer it
     const std::uint8_t Address = ByteAt(Reply, 0);
@@ -249,7 +258,14 @@ int TLanx1::CheckAnswer(const TBuffer &Reply) const {
     case 0x03: {
         const int Count = WordAt(FRequest, 4);
         const int Bytes = ByteAt(Reply, 2);
-        return Asked == 0x03 && Bytes == 2 * Count && N == 5 + Bytes ? 0 : Mismatch;
+        if (Asked != 0x03 || N != 5 + Bytes)
+            return Mismatch;
+        // A whole frame that is only shorter than the kind needs: "Ошибка
+        // чтения", as for any short reply; it is applied no more than a
+        // mismatch (it may well answer another question).
+        if (Bytes < 2 * Count)
+            return ShortFrame;
+        return Bytes == 2 * Count ? 0 : Mismatch;
     }
     case 0x10:
         if (Asked != 0x10)
@@ -287,6 +303,10 @@ bool TLanx1::ParseReply(const TBuffer &Reply) {
     switch (CheckAnswer(Reply)) {
     case 0: break;
     case -3:
+        CountFailure(-3, QStringLiteral("Ошибка чтения"));
+        return false;
+    case -6:
+        FLastVerdict = TReplyVerdict::Mismatch;
         CountFailure(-3, QStringLiteral("Ошибка чтения"));
         return false;
     default:

@@ -96,6 +96,9 @@ public:
     // Throws ERequestError for an invalid kind. Kind 30 first shows the 16
     // volumes of the block through the message service.
     QByteArray BuildRequest(std::uint8_t Kind);
+    // The register words a parameter write of Kind (15, 17, 19..26) would carry
+    // from the values held now; empty for other kinds. Changes nothing.
+    QByteArray WriteData(std::uint8_t Kind) const;
     // Applies one reply (possibly empty) to the object; never throws. Returns
     // whether the reply completed the exchange: only a reply that answers the
     // request built last (its address, function, registers and length) does,
@@ -205,6 +208,8 @@ private:
     bool ApplyRead(const TBuffer &Reply);
     bool ApplyException(const TBuffer &Reply);
     bool ApplyStatus(const TBuffer &Reply);
+    // 0 when Reply answers the request built last; -3 short, -5 another
+    // question's answer, -6 a whole 0x03 frame shorter than the kind needs.
     int CheckAnswer(const TBuffer &Reply) const;
     void Refuse(const char *Name, double Value);
     QByteArray TableBlockData(bool Volumes) const;

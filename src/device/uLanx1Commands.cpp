@@ -1,6 +1,9 @@
 #include "uLanx1Commands.h"
 
+#include "uMath.h"
 #include "uRequestDevices.h"
+
+#include <algorithm>
 
 
 namespace {
@@ -19,22 +22,33 @@ bool Run(const TExecute &Execute, std::uint8_t Kind, TSequenceResult &Result) {
 
 // One block of a table transfer with its attempts.
 bool TransferBlock(TLanx1 &Device, std::uint8_t Kind, int Block, const QString &Phase,
-                   const TTableProgress &Progress, const TRequestOnce &Request, TTableTransferResult &Result) {
+                   const TTableProgress &Progress, const TRequestOnce &Request, int Attempts,
+                   TTableTransferResult &Result) {
     const QString EchoLine = Phase + QStringLiteral(": ") + QString::number(Block) + QStringLiteral(" блок");
     if (Progress)
         Progress(Phase, EchoLine, Block);
     Device.SetTableBlock(static_cast<std::uint8_t>(Block));
-    for (int Attempt = 1; Attempt <= TableBlockAttempts; ++Attempt)
+    Attempts = std::max(1, Attempts);
+    for (int Attempt = 1; Attempt <= Attempts; ++Attempt)
         if (RequestOnce(Request, Kind, Attempt) == 0)
             return true;
+    TTableBlockFailure Failure;
+    Failure.EchoLine = EchoLine;
+    Failure.Attempts = Attempts;
+    try {
+        Failure.Frame = AppendCrc16(Device.BuildRequest(Kind));
+    } catch (const std::exception &) {
+    }
+    Failure.Error = RequestDevices ? RequestDevices->LastFailureText() : Device.LastErrorText();
     Result.Failed << EchoLine;
+    Result.Failures << Failure;
     return false;
 }
 
 void TransferPhase(TLanx1 &Device, std::uint8_t Kind, const QString &Phase, const TTableProgress &Progress,
-                   const TRequestOnce &Request, TTableTransferResult &Result) {
+                   const TRequestOnce &Request, int Attempts, TTableTransferResult &Result) {
     for (int Block = 1; Block <= 2; ++Block)
-        TransferBlock(Device, Kind, Block, Phase, Progress, Request, Result);
+        TransferBlock(Device, Kind, Block, Phase, Progress, Request, Attempts, Result);
     if (Progress)
         Progress(Phase, QString(), 0);
 }
@@ -77,6 +91,81 @@ bool ExecuteWithRetries(std::uint8_t Kind, int Attempts, const TRequestOnce &Req
         if (RequestOnce(Request, Kind, Attempt) == 0)
             return true;
     return false;
+}
+
+std::uint8_t ReadBackKind(std::uint8_t WriteKind) {
+    switch (WriteKind) {
+    case rkWriteKKalman: return rkReadKKalman;
+    case rkWriteFreq1: return rkReadFreq1;
+    case rkWriteFreq2: return rkReadFreq2;
+    case rkWriteValue1: return rkReadValue1;
+    case rkWriteValue2: return rkReadValue2;
+    case rkWriteValue20mA: return rkReadValue20mA;
+    case rkWriteTurning4mA: return rkReadTurning4mA;
+    case rkWriteTurning20mA: return rkReadTurning20mA;
+    case rkWriteControlRegister: return rkReadControlRegister;
+    default: return 0xFF;
+    }
+}
+
+bool IsParameterWrite(std::uint8_t Kind) {
+    return Kind == rkWriteSystemAddress || ReadBackKind(Kind) != 0xFF;
+}
+
+namespace {
+
+// Bits of the control register that the device changes on its own.
+constexpr std::uint16_t kDeviceOwnBits = 0x00E0;
+constexpr std::uint16_t kAutocalibrationBits = 0x0060;
+
+std::uint16_t Word(const QByteArray &Data) {
+    return Data.size() < 2 ? 0
+                           : static_cast<std::uint16_t>((static_cast<std::uint8_t>(Data[0]) << 8) |
+                                                        static_cast<std::uint8_t>(Data[1]));
+}
+
+TCommandOutcome CheckAddressWrite(TLanx1 &Device, int Attempts, const TRequestOnce &Request) {
+    const std::uint16_t Old = Device.SystemAddress();
+    const std::uint16_t New = Device.SystemAddressNew();
+    const std::uint16_t Plant = Device.PlantNumber();
+    Device.SetSystemAddress(New);
+    const bool AtNew = ExecuteWithRetries(rkReadPlantNumber, Attempts, Request);
+    const bool Taken = AtNew && Device.PlantNumber() == Plant;
+    bool AtOld = false;
+    Device.SetSystemAddress(Old);
+    if (!AtNew && New != Old)
+        AtOld = ExecuteWithRetries(rkReadPlantNumber, Attempts, Request);
+    if (Taken)
+        return TCommandOutcome::Done;
+    return AtNew || AtOld ? TCommandOutcome::NotDone : TCommandOutcome::Unknown;
+}
+
+} // namespace
+
+TCommandOutcome CheckWrite(TLanx1 &Device, std::uint8_t WriteKind, int Attempts, const TRequestOnce &Request) {
+    if (WriteKind == rkWriteSystemAddress)
+        return CheckAddressWrite(Device, Attempts, Request);
+    const std::uint8_t Read = ReadBackKind(WriteKind);
+    if (Read == 0xFF)
+        return TCommandOutcome::NotDone;
+    const QByteArray Written = Device.WriteData(WriteKind);
+    if (WriteKind == rkWriteControlRegister && (Word(Written) & kAutocalibrationBits))
+        return TCommandOutcome::Unknown; // the device clears them itself once done
+    if (!ExecuteWithRetries(Read, Attempts, Request))
+        return TCommandOutcome::Unknown;
+    const QByteArray Held = Device.WriteData(WriteKind);
+    if (WriteKind == rkWriteControlRegister)
+        return (Word(Written) & ~kDeviceOwnBits) == (Word(Held) & ~kDeviceOwnBits) ? TCommandOutcome::Done
+                                                                                   : TCommandOutcome::NotDone;
+    return Written == Held ? TCommandOutcome::Done : TCommandOutcome::NotDone;
+}
+
+TCommandOutcome ExecuteChecked(TLanx1 &Device, std::uint8_t Kind, int Attempts, const TRequestOnce &Request) {
+    if (ExecuteWithRetries(Kind, Attempts, Request))
+        return TCommandOutcome::Done;
+    if (Attempts <= 0 || !IsParameterWrite(Kind))
+        return TCommandOutcome::NotDone;
+    return CheckWrite(Device, Kind, Attempts, Request);
 }
 
 QString ReadAllParametersHint() {
@@ -164,23 +253,28 @@ QString WriteDeviceTableHint() {
     return QStringLiteral("Записать тарировочную таблицу в прибор");
 }
 
-TTableTransferResult ReadDeviceTable(TLanx1 &Device, const TTableProgress &Progress, const TRequestOnce &Request) {
+TTableTransferResult ReadDeviceTable(TLanx1 &Device, const TTableProgress &Progress, const TRequestOnce &Request,
+                                     int Attempts) {
     TTableTransferResult Result;
     Device.ClearTable();
-    TransferPhase(Device, rkReadTableLevels, QStringLiteral("Чтение значений уровня"), Progress, Request, Result);
-    TransferPhase(Device, rkReadTableVolumes, QStringLiteral("Чтение значений объема"), Progress, Request, Result);
+    TransferPhase(Device, rkReadTableLevels, QStringLiteral("Чтение значений уровня"), Progress, Request, Attempts,
+                  Result);
+    TransferPhase(Device, rkReadTableVolumes, QStringLiteral("Чтение значений объема"), Progress, Request, Attempts,
+                  Result);
     return Result;
 }
 
 TTableTransferResult WriteDeviceTable(TLanx1 &Device, const TTara &Tara, bool Loaded, const TTableProgress &Progress,
-                                      const TRequestOnce &Request) {
+                                      const TRequestOnce &Request, int Attempts) {
     TTableTransferResult Result;
     if (!Loaded || Tara.Table.empty()) {
         Result.Refused = true;
         return Result;
     }
     Device.LoadTable(&Tara);
-    TransferPhase(Device, rkWriteTableLevels, QStringLiteral("Запись значений уровня"), Progress, Request, Result);
-    TransferPhase(Device, rkWriteTableVolumes, QStringLiteral("Запись значений объема"), Progress, Request, Result);
+    TransferPhase(Device, rkWriteTableLevels, QStringLiteral("Запись значений уровня"), Progress, Request, Attempts,
+                  Result);
+    TransferPhase(Device, rkWriteTableVolumes, QStringLiteral("Запись значений объема"), Progress, Request, Attempts,
+                  Result);
     return Result;
 }

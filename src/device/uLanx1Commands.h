@@ -35,6 +35,34 @@ QString CommandHint(std::uint8_t Kind);
 // Attempts 0 sends nothing and fails.
 bool ExecuteWithRetries(std::uint8_t Kind, int Attempts, const TRequestOnce &Request = {});
 
+// What a command came to. A write whose every attempt went without a valid
+// reply may still have reached the device (the reply was lost, the port went
+// during it): the register is then read back before anything is reported.
+enum class TCommandOutcome {
+    Done,    // answered, or a write the read-back shows in the device
+    NotDone, // no valid reply; a write the read-back shows the device did not take
+    Unknown  // a write whose reply and read-back both failed: "не подтверждено"
+};
+
+// The read that shows the register a parameter write of WriteKind sets
+// (15, 19..26); 0xFF for other kinds. The address write (17) is checked at
+// the new address instead.
+std::uint8_t ReadBackKind(std::uint8_t WriteKind);
+bool IsParameterWrite(std::uint8_t Kind);
+
+// After a parameter write of WriteKind that got no valid reply: reads back,
+// up to Attempts times each, what the device holds and compares it with the
+// words the write carried. The device object keeps what the read-back
+// brought. The control register's bits 5..7 are the device's own (it clears
+// the autocalibration bits when done, and sets bit 7 itself): they are not
+// compared, and a write that sets bit 5 or 6 cannot be told by a read-back.
+// The address write asks at the new address (then at the old one) and leaves
+// SystemAddress as it was.
+TCommandOutcome CheckWrite(TLanx1 &Device, std::uint8_t WriteKind, int Attempts, const TRequestOnce &Request = {});
+
+// ExecuteWithRetries, then CheckWrite for a parameter write that failed.
+TCommandOutcome ExecuteChecked(TLanx1 &Device, std::uint8_t Kind, int Attempts, const TRequestOnce &Request = {});
+
 // Hints of the sequences themselves (their own echo lines).
 QString ReadAllParametersHint();  // "Считать все параметры из прибора"
 QString ModeCurrentOutputHint();  // "Записать режим работы токового выхода"
@@ -81,9 +109,19 @@ TSequenceResult Autocalibrate(TLanx1 &Device, int Point, double Value, const TEx
 // Block 0 (the progress window closes).
 using TTableProgress = std::function<void(const QString &Phase, const QString &EchoLine, int Block)>;
 
+// A block that got no valid reply in all its attempts, as it stood when it
+// gave up (later blocks go on and must not overwrite it).
+struct TTableBlockFailure {
+    QString EchoLine; // "Чтение значений уровня: 2 блок"
+    QByteArray Frame; // the request of the block, checksum included
+    QString Error;    // why its last attempt failed
+    int Attempts = 0;
+};
+
 struct TTableTransferResult {
     bool Refused = false;   // nothing was sent (a write of a table that did not load)
     QStringList Failed;     // echo lines of the blocks that got no reply in all their attempts
+    QList<TTableBlockFailure> Failures; // the same blocks, with their frame and error
     bool Ok() const { return !Refused && Failed.isEmpty(); }
 };
 
@@ -96,7 +134,7 @@ QString WriteDeviceTableHint(); // "Записать тарировочную т
 // the volume blocks 1 and 2, each up to 5 attempts; a block that never
 // answers leaves its points NaN and the transfer goes on with the next one.
 TTableTransferResult ReadDeviceTable(TLanx1 &Device, const TTableProgress &Progress = {},
-                                     const TRequestOnce &Request = {});
+                                     const TRequestOnce &Request = {}, int Attempts = TableBlockAttempts);
 
 // Sends the first (up to) 32 points of Tara, NaN in the slots beyond it: level
 // blocks 1 and 2, then volume blocks 1 and 2, each up to 5 attempts. Loaded is
@@ -104,4 +142,5 @@ TTableTransferResult ReadDeviceTable(TLanx1 &Device, const TTableProgress &Progr
 // point) is refused and nothing is sent, since its points are zeros or a
 // fragment and would replace the device's table.
 TTableTransferResult WriteDeviceTable(TLanx1 &Device, const TTara &Tara, bool Loaded,
-                                      const TTableProgress &Progress = {}, const TRequestOnce &Request = {});
+                                      const TTableProgress &Progress = {}, const TRequestOnce &Request = {},
+                                      int Attempts = TableBlockAttempts);

@@ -138,6 +138,11 @@ TRequestDevices::~TRequestDevices() {
     } catch (...) {
     }
     try {
+        // A reply may still be owed to the last question (it failed, or was
+        // answered only by a retry): it is waited for here, so that it never
+        // meets the first question of the next run on this line.
+        if (Transmitter && FRecoveryDue)
+            Transmitter->RecoverLine(FRecoverySilenceMs, 4 * FRecoverySilenceMs + 1000);
         if (Transmitter)
             Transmitter->Close();
         Transmitter.reset();
@@ -288,14 +293,22 @@ QString TRequestDevices::LastFailureText() const {
 }
 
 TExchangeCounts TRequestDevices::Statistics() const {
-    if (Transmitter)
-        FStatistics.SetNoise(Transmitter->NoiseBytes() - std::min(FNoiseBase.load(), Transmitter->NoiseBytes()));
+    if (Transmitter) {
+        const std::uint64_t Noise = Transmitter->NoiseBytesSoFar();
+        FStatistics.SetNoise(Noise - std::min(FNoiseBase.load(), Noise));
+    }
     return FStatistics.Counts();
+}
+
+TExchangeCounts TRequestDevices::SettledStatistics() const {
+    if (Transmitter)
+        Transmitter->NoiseBytes(); // waits for the guard after the last reply
+    return Statistics();
 }
 
 void TRequestDevices::ResetStatistics() {
     if (Transmitter)
-        FNoiseBase = Transmitter->NoiseBytes();
+        FNoiseBase = Transmitter->NoiseBytesSoFar();
     FStatistics.Reset();
 }
 
@@ -306,8 +319,20 @@ void TRequestDevices::LogExchange(const QByteArray &Sent, const QByteArray &Repl
     auto Render = [Radix](const QByteArray &B) { return Radix == 16 ? StringToHex(B) : StringToDec(B, true); };
     try {
         RequestLog->Write(u'[' + Render(Sent) + QStringLiteral("] -> [") + Render(Reply) + u']');
+    } catch (const ELogError &E) {
+        qCInfo(lcPolling) << "request log not written:" << E.what();
+        std::lock_guard Lock(FProblemLock);
+        if (FRequestLogProblem.isEmpty()) {
+            FRequestLogProblem = E.File() + QStringLiteral(": ") + E.Reason();
+            FRequestLogError = QString::fromStdString(E.what());
+        }
     } catch (const std::exception &E) {
         qCInfo(lcPolling) << "request log not written:" << E.what();
+        std::lock_guard Lock(FProblemLock);
+        if (FRequestLogProblem.isEmpty()) {
+            FRequestLogProblem = RequestLog->FileName();
+            FRequestLogError = QString::fromStdString(E.what());
+        }
     }
 }
 
@@ -385,15 +410,20 @@ bool TRequestDevices::ArchiveReadings(std::uint8_t Kind, TDateTime At) {
     if (!Lanx1)
         return false;
     bool Ok = true;
+    QString Problem;
     auto Write = [&](const char *Name, double Value, int Digits) {
         const QString Series = QString::fromLatin1(Name);
+        // Each copy of a reading (the table row, the text line) is told
+        // apart: one may fail while the other is written.
         if (!ArchiveWrite(Series, QString(), At, Value)) {
             Ok = false;
             FStatistics.AddArchiveFailure();
+            Problem = ArchiveWriteFailure();
         }
         if (!ArchiveWriteText(Series, QString(), 9, Digits, At, Value)) {
             Ok = false;
             FStatistics.AddArchiveFailure();
+            Problem = ArchiveWriteFailure();
         }
     };
     const bool All = Kind == rkReadAll;
@@ -403,5 +433,22 @@ bool TRequestDevices::ArchiveReadings(std::uint8_t Kind, TDateTime At) {
         Write("aVolume", Lanx1->Volume.AsDouble(), Lanx1->Volume.Description.Digits);
     if (All || Kind == rkReadFrequency)
         Write("aFreq", Lanx1->Frequency.AsInteger(), 0);
+    std::lock_guard Lock(FProblemLock);
+    FArchiveProblem = Ok ? QString() : Problem.isEmpty() ? DbPath() : Problem;
     return Ok;
+}
+
+QString TRequestDevices::ArchiveProblem() const {
+    std::lock_guard Lock(FProblemLock);
+    return FArchiveProblem;
+}
+
+QString TRequestDevices::RequestLogProblem() const {
+    std::lock_guard Lock(FProblemLock);
+    return FRequestLogProblem;
+}
+
+QString TRequestDevices::RequestLogError() const {
+    std::lock_guard Lock(FProblemLock);
+    return FRequestLogError;
 }

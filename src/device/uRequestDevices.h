@@ -108,13 +108,26 @@ public:
     bool ArchiveReadings(std::uint8_t Kind);
     bool ArchiveReadings(std::uint8_t Kind, TDateTime At);
 
+    // Why the archive writes of the last readings failed ("<file>: <reason>"),
+    // as long as no later readings were archived whole; empty otherwise.
+    QString ArchiveProblem() const;
+    // Why the request log could not be written, from its first failure on;
+    // empty while it is written.
+    QString RequestLogProblem() const;
+    // The same in the system's words ("Cannot open log …: Is a directory").
+    QString RequestLogError() const;
+
     // How the last exchange ended, and a text for people when it failed:
     // the device object's error text, else the code ("код исключения 7").
     TExchangeOutcome LastOutcome() const { return FLastOutcome.load(); }
     QString LastFailureText() const;
     // The counters, the response-time histogram (up to the read time-out of
-    // the settings in use) and the quality of the latest exchanges; any thread.
+    // the settings in use) and the quality of the latest exchanges as they
+    // stand; any thread, never waits on the line (the windows read them).
     TExchangeCounts Statistics() const;
+    // The same once the line has settled after the last exchange: the noise
+    // that followed its reply is counted. Waits for the port thread.
+    TExchangeCounts SettledStatistics() const;
     // Everything to zero, the noise count included; any thread.
     void ResetStatistics();
 
@@ -148,6 +161,10 @@ private:
     QString FLastPort; // of the last exchange, for the failure text
     mutable TExchangeStatistics FStatistics; // the noise count is taken when it is read
     std::atomic<std::uint64_t> FNoiseBase{0}; // noise of the transmitter at the last reset
+    mutable std::mutex FProblemLock;
+    QString FArchiveProblem;
+    QString FRequestLogProblem;
+    QString FRequestLogError;
     std::thread::id FExchangeOwner;
     int FExchangeDepth = 0;
 };

@@ -280,12 +280,23 @@ void RequireOpen(const QSerialPort &Port) {
 
 // Empties both directions: what the port object and the driver hold, and what
 // was already on its way in.
-void Purge(QSerialPort &Port) {
+// Discards what has come in and what waits to go out; returns the number of
+// bytes that had come in, so that the caller can count them as noise where
+// they belonged to no reply.
+std::uint64_t Purge(QSerialPort &Port) {
+    Port.clearError();
+    // What the driver holds is read first: bytes that arrived between two
+    // exchanges are noise like any other, whatever the poll period.
+    std::uint64_t Dropped = static_cast<std::uint64_t>(Port.readAll().size());
+    // Bounded: a line that never falls silent is the drain's business.
+    for (int i = 0; i < 64 && Port.waitForReadyRead(0); ++i)
+        Dropped += static_cast<std::uint64_t>(Port.readAll().size());
     Port.clearError();
     Port.clear(QSerialPort::AllDirections);
-    Port.readAll();
+    Dropped += static_cast<std::uint64_t>(Port.readAll().size());
     if (IsPortFailure(Port))
         RaisePortError(Port, "purge");
+    return Dropped;
 }
 
 // Sends Frame within the write time-out. False when it did not all go out in
@@ -447,8 +458,7 @@ std::uint64_t GuardFrameEnd(QSerialPort &Port, const TPortSettings &S, int Reply
         Noise = Drain(Port, std::max(1, S.ReadInterval), S.ReadTotalTimeout(ReplyMax));
     else if (IsPortFailure(Port))
         RaisePortError(Port, "read");
-    Purge(Port);
-    return Noise;
+    return Noise + Purge(Port);
 }
 
 } // namespace
@@ -569,7 +579,15 @@ bool TTransmitter::OpenPort(const TPortSettings &S, const QString &Name, QString
     if (FPort->open(QIODevice::ReadWrite))
         return true;
     Reason = FPort->errorString();
+    const TPortOpenFailure Failure = TPortOpenFailure::Of(Name, *FPort);
+    std::lock_guard Lock(FSettingsLock);
+    FOpenFailure = Failure;
     return false;
+}
+
+TPortOpenFailure TTransmitter::LastOpenFailure() const {
+    std::lock_guard Lock(FSettingsLock);
+    return FOpenFailure;
 }
 
 bool TTransmitter::OpenQuietly(QString &Reason) {
@@ -580,6 +598,7 @@ bool TTransmitter::OpenQuietly(QString &Reason) {
         FStableLink = Ok ? StablePortLink(S.Port) : QString();
         FLost = false;
     });
+    FGuardDue = Ok;
     if (Ok) {
         qCDebug(lcTransmitter).noquote() << "opened" << S.Port << "at" << S.BaudRateValue() << "baud";
         return true;
@@ -593,7 +612,10 @@ bool TTransmitter::Open() {
     if (OpenQuietly(Reason))
         return true;
     const TPortSettings S = GetSettings();
-    ShowMessageBox(QStringLiteral("Внимание"), QStringLiteral("Ошибка активации порта :") + S.Port, TMsgIcon::Error);
+    const QString Why = LastOpenFailure().RussianText();
+    ShowMessageBox(QStringLiteral("Внимание"),
+                   QStringLiteral("Ошибка активации порта :") + S.Port + (Why.isEmpty() ? QString() : u'\r' + Why),
+                   TMsgIcon::Error);
     return false;
 }
 
@@ -666,6 +688,7 @@ bool TTransmitter::TryReopen(const TPortSettings &S) {
     if (!Ok)
         return false;
     FLost = false;
+    FGuardDue = true;
     qCInfo(lcTransmitter).noquote() << "port back:" << S.Port;
     if (OnPortState)
         OnPortState(this, true, S.Port);
@@ -680,10 +703,19 @@ bool TTransmitter::Transmit(const QByteArray &Frame, QByteArray &Reply, bool Add
     QByteArray Answer;
     double ResponseMs = 0;
     const std::atomic<bool> *Abort = FAbort.load();
+    const bool Guard = FGuardDue.exchange(false);
     try {
         FThread->Call([&] {
             RequireOpen(*FPort);
-            Purge(*FPort);
+            if (Guard) {
+                const int GuardMs = StartGuardMs(S, ReplyMax);
+                const std::uint64_t Dropped = Drain(*FPort, GuardMs, 4 * GuardMs + 1000, Abort);
+                if (Dropped > 0)
+                    qCInfo(lcTransmitter) << "start-up guard dropped" << Dropped << "bytes owed to an earlier question";
+                FNoise += Dropped;
+            }
+            // Whatever came in since the last exchange belonged to no reply.
+            FNoise += Purge(*FPort);
             if (!WriteFrame(*FPort, S, Sent)) {
                 Purge(*FPort);
                 return;
@@ -722,7 +754,7 @@ void TTransmitter::RecoverLine(int SilenceMs, int MaxMs) {
         FThread->Call([&] {
             if (!FPort->isOpen())
                 return;
-            Purge(*FPort);
+            FNoise += Purge(*FPort);
             FNoise += Drain(*FPort, SilenceMs, MaxMs, Abort);
             Purge(*FPort);
         });
@@ -734,6 +766,10 @@ void TTransmitter::RecoverLine(int SilenceMs, int MaxMs) {
 
 std::uint64_t TTransmitter::NoiseBytes() const {
     FThread->Call([] {}); // the guard after the last reply has ended
+    return FNoise.load();
+}
+
+std::uint64_t TTransmitter::NoiseBytesSoFar() const {
     return FNoise.load();
 }
 

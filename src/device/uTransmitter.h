@@ -10,6 +10,8 @@
 // main thread) while the port itself is only ever touched by one thread and no
 // event loop reads from it behind the exchange's back. Calls from several
 // threads are taken one after the other.
+#include "uPortOpenFailure.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -124,10 +126,13 @@ public:
     void WriteIni(TIniFile &IniFile) const;
 
     // Connects the port with the current settings. On failure tells the user
-    // ("Ошибка активации порта :" + port) and returns false; the port stays closed.
+    // ("Ошибка активации порта :" + port, and the reason on a line of its
+    // own) and returns false; the port stays closed.
     bool Open();
     // As Open, but tells nobody: false with the system's reason in Reason.
     bool OpenQuietly(QString &Reason);
+    // Why the last open failed (missing, no right, busy and by whom).
+    TPortOpenFailure LastOpenFailure() const;
     // Disconnects the port; false if that failed (no message).
     bool Close();
     bool IsOpen() const;
@@ -146,6 +151,19 @@ public:
     // that follow; the exchange that finds it back goes ahead.
     bool Transmit(const QByteArray &Frame, QByteArray &Reply, bool AddCRC, int ReplyMax);
 
+    // The first exchange after the port opened or came back begins with the
+    // start-up guard: whatever arrives is dropped until the line has been
+    // silent for StartGuardMs. A reply owed to a question of an earlier run
+    // (a process that ended, or was killed, with a reply still on its way) or
+    // of the time before the port went must not pass for the answer to the
+    // new question. The guard is the read time-out of the longest reply
+    // (ReadTotalConstant + ReadTotalMultiplier x ReplyMax): it stops a reply
+    // from a device that answers up to that late. It lasts at most
+    // 4 x StartGuardMs + 1000 ms on a line that never falls silent.
+    static int StartGuardMs(const TPortSettings &S, int ReplyMax) { return S.ReadTotalTimeout(ReplyMax); }
+    // Whether the next exchange begins with the start-up guard.
+    bool StartGuardDue() const { return FGuardDue.load(); }
+
     // Waits until the line has been silent for SilenceMs, discarding what
     // arrives meanwhile (at most MaxMs in all). After a failed exchange, the
     // answer to it may still be on its way: it must not meet the next request.
@@ -162,8 +180,12 @@ public:
     void SetAbortFlag(const std::atomic<bool> *Abort) { FAbort = Abort; }
 
     // Bytes that belonged to no reply: what followed a complete frame and what
-    // a line recovery discarded. Waits for the end of the running exchange.
+    // a line recovery discarded, what came in between two exchanges. Waits
+    // for the end of the running exchange and the guard after it.
     std::uint64_t NoiseBytes() const;
+    // The same count as it stands, without waiting: for windows, which never
+    // wait on the line.
+    std::uint64_t NoiseBytesSoFar() const;
 
     // The /dev/serial/by-id link (in ById) that stands for a ttyUSB/ttyACM
     // port, so that an adapter that comes back under another number is found;
@@ -195,7 +217,9 @@ private:
     std::atomic<bool> FLost{false};
     qint64 FLastReopen = 0; // ms of the monotonic clock
     QString FStableLink;    // by-id link of the port opened last
+    TPortOpenFailure FOpenFailure; // under FSettingsLock
     std::atomic<std::uint64_t> FNoise{0};
+    std::atomic<bool> FGuardDue{false};
     std::atomic<double> FLastResponseMs{0};
     std::atomic<const std::atomic<bool> *> FAbort{nullptr};
 };

@@ -303,6 +303,16 @@ bool TLanx1Simulator::WaitForReplies(int Count, int TimeoutMs) const {
     return FChanged.wait_for(Guard, std::chrono::milliseconds(TimeoutMs), [&] { return FReplies >= Count; });
 }
 
+int TLanx1Simulator::LateBytesSent() const {
+    std::lock_guard Guard(FLock);
+    return FLateBytes;
+}
+
+bool TLanx1Simulator::WaitForLateBytes(int Count, int TimeoutMs) const {
+    std::unique_lock Guard(FLock);
+    return FChanged.wait_for(Guard, std::chrono::milliseconds(TimeoutMs), [&] { return FLateBytes >= Count; });
+}
+
 int TLanx1Simulator::FrameGapMs() const {
     // 3.5 characters of 10 bits, rounded up, but never shorter than a pty needs.
     const int Baud = BaudRate();
@@ -383,6 +393,7 @@ void TLanx1Simulator::HandleFrame(const QByteArray &Frame) {
     QByteArray Reply;
     int DelayMs = 0;
     bool Silent = false;
+    int LateBytes = 0;
     int Baud = 0;
     const int LineBaud = LineBaudRate();
     {
@@ -409,16 +420,23 @@ void TLanx1Simulator::HandleFrame(const QByteArray &Frame) {
         std::lock_guard Guard(FLock);
         if (!CheckCrc16(Frame) || static_cast<std::uint8_t>(Frame[0]) != FModel.Address())
             return;
-        Reply = Respond(Frame, DelayMs, Silent);
+        Reply = Respond(Frame, DelayMs, Silent, LateBytes);
         Baud = FBaud;
     }
     if (DelayMs > 0 && WaitStop(DelayMs))
         return;
     if (Silent || !Send(Reply, Baud))
         return;
-    std::lock_guard Guard(FLock);
-    ++FReplies;
-    FChanged.notify_all();
+    {
+        std::lock_guard Guard(FLock);
+        ++FReplies;
+        FChanged.notify_all();
+    }
+    if (LateBytes > 0 && !WaitStop(LateBytesMs) && Send(QByteArray(LateBytes, '\x55'), Baud)) {
+        std::lock_guard Guard(FLock);
+        FLateBytes += LateBytes;
+        FChanged.notify_all();
+    }
 }
 
 bool TLanx1Simulator::TakeFault(TSimFault Fault, int &Value) {
@@ -431,7 +449,7 @@ bool TLanx1Simulator::TakeFault(TSimFault Fault, int &Value) {
     return true;
 }
 
-QByteArray TLanx1Simulator::Respond(const QByteArray &Frame, int &DelayMs, bool &Silent) {
+QByteArray TLanx1Simulator::Respond(const QByteArray &Frame, int &DelayMs, bool &Silent, int &LateBytes) {
     const QByteArray Request = Frame.chopped(2);
     const int Address = static_cast<std::uint8_t>(Request[0]);
     const int Function = static_cast<std::uint8_t>(Request[1]);
@@ -465,6 +483,8 @@ QByteArray TLanx1Simulator::Respond(const QByteArray &Frame, int &DelayMs, bool 
         DelayMs = Value;
     if (TakeFault(TSimFault::Silence, Value))
         Silent = true;
+    if (TakeFault(TSimFault::LateBytes, Value))
+        LateBytes = std::max(0, Value);
     return Reply;
 }
 

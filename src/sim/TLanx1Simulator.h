@@ -41,11 +41,14 @@ enum class TSimFault {
     WrongFunction, // a read is answered with the echo of a write, a write with a read's reply
     LeadingBytes,  // Value bytes of line noise go before the reply: the device's address,
                    // the function asked, a byte count beyond any reply, then 0x00
+    LateBytes,     // Value bytes of line noise follow the reply LateBytesMs after its end,
+                   // when the master has long taken the reply: noise between two exchanges
 };
 
 class TLanx1Simulator {
 public:
     static constexpr int Always = -1; // a fault that applies to every reply until cleared
+    static constexpr int LateBytesMs = 60; // the pause before the noise of LateBytes
 
     TLanx1Simulator();
     ~TLanx1Simulator();
@@ -115,6 +118,9 @@ public:
     // Replies written completely to the line.
     int RepliesSent() const;
     bool WaitForReplies(int Count, int TimeoutMs) const;
+    // Bytes of LateBytes noise written to the line.
+    int LateBytesSent() const;
+    bool WaitForLateBytes(int Count, int TimeoutMs) const;
 
 private:
     struct TFaultState {
@@ -127,7 +133,7 @@ private:
     void TakeFrames(QByteArray &Buffer);
     void EndOfSilence(QByteArray &Buffer);
     void HandleFrame(const QByteArray &Frame);
-    QByteArray Respond(const QByteArray &Frame, int &DelayMs, bool &Silent);
+    QByteArray Respond(const QByteArray &Frame, int &DelayMs, bool &Silent, int &LateBytes);
     bool TakeFault(TSimFault Fault, int &Value);
     int FrameGapMs() const;
     bool Send(const QByteArray &Reply, int Baud);
@@ -139,7 +145,7 @@ private:
     mutable std::mutex FLock;
     mutable std::condition_variable FChanged;
     mutable TLanx1DeviceModel FModel; // reading refreshes the live registers
-    std::array<TFaultState, 8> FFaults{};
+    std::array<TFaultState, 9> FFaults{};
     int FBaud = 0;
     bool FBaudCheck = false;
     bool FGarbage = false;
@@ -147,6 +153,7 @@ private:
     QList<QByteArray> FRequests;
     int FRequestCount = 0;
     int FReplies = 0;
+    int FLateBytes = 0;
     QString FPortName;
 
     std::unique_ptr<TPseudoTerminal> FPty;

@@ -31,6 +31,9 @@ struct TOptions {
     QCommandLineOption Status{"status", "Answer every request with a 0xFA status reply of this status.", "status"};
     QCommandLineOption Trailing{"trailing", "Append this many extra bytes to every reply.", "n"};
     QCommandLineOption Leading{"leading", "Send this many bytes of line noise before every reply.", "n"};
+    QCommandLineOption LateNoise{"late-noise",
+                                 "Send this many bytes of line noise 60 ms after every reply, between two exchanges.",
+                                 "n"};
     QCommandLineOption WrongFunction{"wrong-function",
                                      "Answer reads with a write's echo and writes with a read's reply."};
     QCommandLineOption NoSignal{"no-signal", "Report a missing frequency signal (control register bit 7)."};
@@ -102,7 +105,8 @@ bool Configure(const QCommandLineParser &Parser, const TOptions &O, TLanx1Simula
                  }) &&
            Apply(Parser, O.Delay, Fault(TSimFault::Delay)) && Apply(Parser, O.Exception, Fault(TSimFault::Exception)) &&
            Apply(Parser, O.Status, Fault(TSimFault::Status)) && Apply(Parser, O.Trailing, Fault(TSimFault::TrailingBytes)) &&
-           Apply(Parser, O.Leading, Fault(TSimFault::LeadingBytes));
+           Apply(Parser, O.Leading, Fault(TSimFault::LeadingBytes)) &&
+           Apply(Parser, O.LateNoise, Fault(TSimFault::LateBytes));
 }
 
 } // namespace
@@ -118,7 +122,7 @@ int main(int argc, char **argv) {
     Parser.addHelpOption();
     const TOptions O;
     for (const auto *Option : {&O.Port, &O.Address, &O.Baud, &O.Level, &O.Plant, &O.Silent, &O.Delay, &O.BadCrc,
-                               &O.Exception, &O.Status, &O.Trailing, &O.Leading, &O.WrongFunction, &O.NoSignal, &O.Times, &O.WrongBaudGarbage})
+                               &O.Exception, &O.Status, &O.Trailing, &O.Leading, &O.LateNoise, &O.WrongFunction, &O.NoSignal, &O.Times, &O.WrongBaudGarbage})
         Parser.addOption(*Option);
     Parser.process(App);
 

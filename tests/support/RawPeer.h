@@ -24,7 +24,7 @@ public:
     void Join();
 
     // Collects Count bytes, or what came within TimeoutMs in all.
-    static QByteArray ReadCount(TPseudoTerminal &Line, int Count, int TimeoutMs = 3000);
+    static QByteArray ReadCount(TPseudoTerminal &Line, int Count, int TimeoutMs = 10000);
     // Rests for Ms between two pieces of a reply.
     static void Pause(int Ms);
 

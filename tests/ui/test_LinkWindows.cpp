@@ -55,6 +55,14 @@ QString CountOf(const QTableWidget *Table, const QString &Name) {
     return {};
 }
 
+// The third column: the share of all exchanges, empty where a row counts no exchanges.
+QString ShareOf(const QTableWidget *Table, const QString &Name) {
+    for (int i = 0; i < Table->rowCount(); ++i)
+        if (Table->item(i, 0) && Table->item(i, 0)->text() == Name)
+            return Table->item(i, 2)->text();
+    return QStringLiteral("(no row)");
+}
+
 bool Red(const QLabel *Label) {
     return Label->palette().color(QPalette::WindowText) == QColor(Qt::red);
 }
@@ -133,6 +141,9 @@ TEST_F(LinkWindows, StatusPanelShowsTheQualityAndTurnsRedUnder90PerCent) {
     EXPECT_EQ(CountOf(W->Counts(), "Всего обменов"), "11");
     EXPECT_EQ(CountOf(W->Counts(), "Ответ получен"), "9");
     EXPECT_EQ(CountOf(W->Counts(), "Нет ответа"), "2");
+    EXPECT_EQ(ShareOf(W->Counts(), "Нет ответа"), "18,2");
+    // Noise is a count of bytes: no share of the exchanges.
+    EXPECT_EQ(ShareOf(W->Counts(), "Байт шума"), "");
     EXPECT_TRUE(W->Quality()->text().endsWith("81,8 %")) << W->Quality()->text().toStdString();
     EXPECT_TRUE(W->Response()->text().contains("мин.")) << W->Response()->text().toStdString();
     double Bars = 0;

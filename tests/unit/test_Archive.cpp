@@ -395,6 +395,53 @@ TEST_F(Archive, TextLineCutShortIsTakenBack) {
     EXPECT_EQ(ReadAll(Path), First + "01.04.2024 12:00:00 3,0\r\n");
 }
 
+// On a full disk the archive is still read whole, and reading leaves no file
+// behind: a reader needs no free space.
+TEST_F(Archive, ReadingNeedsNoFreeSpace) {
+    const TDateTime T = At(2024, 4, 2, 10);
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(ArchiveWrite("aLevel", "", T + i / 24.0, i + 0.5));
+    const QDir Day(Data("2024/04/02"));
+    const QStringList Before = Day.entryList(QDir::Files);
+    TArchiveSeries Points;
+    bool Read = false;
+    {
+        // Not a byte more for any file of the process, as on a full disk.
+        TFileSizeLimit Limit(0);
+        Read = ReadArchiveRange("aLevel", T, T + 1, Points);
+    }
+    EXPECT_TRUE(Read);
+    EXPECT_EQ(Points.V, (std::vector<double>{0.5, 1.5, 2.5}));
+    EXPECT_EQ(Day.entryList(QDir::Files), Before);
+}
+
+// A reading whose table row fails while its text line is written: the
+// failure names the file and the reason, and the next reading is whole in
+// both copies.
+TEST_F(Archive, AFailedCopyOfAReadingIsNamedAndTheNextOneIsWhole) {
+    const TDateTime T = At(2024, 4, 3, 10);
+    ASSERT_TRUE(ArchiveWrite("aLevel", "", T, 1));
+    ASSERT_TRUE(ArchiveWriteText("aLevel", "", 9, 1, T, 1));
+    const QString Text = Data("2024/04/03/aLevel.txt");
+    const QByteArray FirstLine = ReadAll(Text);
+    bool RowWritten = true, LineWritten = true;
+    {
+        TFileSizeLimit Limit(static_cast<rlim_t>(FirstLine.size()) + 10);
+        RowWritten = ArchiveWrite("aLevel", "", T + 1.0 / 24, 2);
+        LineWritten = ArchiveWriteText("aLevel", "", 9, 1, T + 1.0 / 24, 2);
+    }
+    EXPECT_FALSE(RowWritten);
+    EXPECT_FALSE(LineWritten);
+    EXPECT_TRUE(ArchiveWriteFailure().startsWith(Text + QStringLiteral(": "))) << ArchiveWriteFailure().toStdString();
+    EXPECT_EQ(ReadAll(Text), FirstLine);
+    ASSERT_TRUE(ArchiveWrite("aLevel", "", T + 2.0 / 24, 3));
+    ASSERT_TRUE(ArchiveWriteText("aLevel", "", 9, 1, T + 2.0 / 24, 3));
+    TArchiveSeries Points;
+    ASSERT_TRUE(ReadArchiveRange("aLevel", T, T + 1, Points));
+    EXPECT_EQ(Points.V, (std::vector<double>{1, 3}));
+    EXPECT_EQ(ReadAll(Text), FirstLine + "03.04.2024 12:00:00 3,0\r\n");
+}
+
 TEST_F(Archive, LeftoverTemporariesRemovedAtNextWrite) {
     // The age of a leftover is its file time, which the kernel sets from the
     // real clock, against the system clock, which libfaketime moves.

@@ -55,7 +55,7 @@ TEST(ExchangeIntegrity, LateReplyInAPollCycleIsNeverTheNextAnswer) {
     ASSERT_EQ(Level.size(), 1u);
     EXPECT_FLOAT_EQ(float(Level.V[0]), 42.5f);
     EXPECT_TRUE(Freq.empty());
-    const TExchangeCounts C = Rig.Engine().Statistics();
+    const TExchangeCounts C = Rig.Engine().SettledStatistics();
     EXPECT_EQ(C.NoAnswer, 1u);
     EXPECT_EQ(C.Answered, 1u);
     EXPECT_GE(C.Noise, 33u); // the late answer, discarded
@@ -92,7 +92,7 @@ TEST(ExchangeIntegrity, GarbageAfterAReplyNeverSpoilsTheNext) {
         ASSERT_EQ(Rig.Engine().ExecuteRequest(i % 2 ? rkReadLevel : rkReadAll), 0) << i << ": " << Lanx1->LastErrorText().toStdString();
         EXPECT_FLOAT_EQ(float(Lanx1->Level.AsDouble()), 30.0f);
     }
-    EXPECT_EQ(Rig.Engine().Statistics().Noise, 50u);
+    EXPECT_EQ(Rig.Engine().SettledStatistics().Noise, 50u);
 }
 
 // Line noise ahead of a reply, even noise that begins like one (address,
@@ -110,7 +110,7 @@ TEST(ExchangeIntegrity, NoiseBeforeAReplyIsPassedOver) {
     }
     Lanx1->SetKKalman(3);
     ASSERT_EQ(Rig.Engine().ExecuteRequest(rkWriteKKalman), 0) << Lanx1->LastErrorText().toStdString();
-    EXPECT_EQ(Rig.Engine().Statistics().Noise, 42u);
+    EXPECT_EQ(Rig.Engine().SettledStatistics().Noise, 42u);
     // A reply spoilt behind the noise is still a failure.
     Rig.Sim().SetFault(TSimFault::BadCrc, 0, 1);
     EXPECT_NE(Rig.Engine().ExecuteRequest(rkReadLevel), 0);
@@ -180,7 +180,7 @@ TEST(ExchangeIntegrity, FailedArchiveWritesAreReported) {
     const TPollCycleResult R = Rig.Engine().PollCycle();
     EXPECT_TRUE(R.Failed.empty());
     EXPECT_EQ(R.ArchiveFailures, 1);
-    EXPECT_EQ(Rig.Engine().Statistics().ArchiveFailures, 2u); // the row and the text line
+    EXPECT_EQ(Rig.Engine().SettledStatistics().ArchiveFailures, 2u); // the row and the text line
 }
 
 // The pseudo-terminal vanishes under polling and a new one appears under the
@@ -224,7 +224,7 @@ TEST(ExchangeIntegrity, LostPortIsReopenedAndPollingResumes) {
     }
     EXPECT_TRUE(Back);
     EXPECT_EQ(States, (QStringList{"lost " + Link, "back " + Link}));
-    const TExchangeCounts C = Rig.Engine().Statistics();
+    const TExchangeCounts C = Rig.Engine().SettledStatistics();
     EXPECT_GE(C.PortLost, 3u);
     EXPECT_EQ(C.NoAnswer, 0u);
 }

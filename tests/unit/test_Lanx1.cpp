@@ -215,7 +215,8 @@ TEST(Lanx1Reply, Failures) {
         {Hex("01 03 04 42 48 00 00 6E 5E"), -4, "Ошибка контрольной суммы"},
         {Reply("01 04 02 0000"), -5, "Несоответствие команды"},
         {Reply("01 A5 02 0000"), -5, "Несоответствие команды"},
-        {Reply("01 03 02 0000"), -5, "Несоответствие команды"}, // two bytes where the level has four
+        {Reply("01 03 02 0000"), -3, "Ошибка чтения"}, // a whole frame of two bytes where the level has four
+        {Reply("01 03 06 0000 0000 0000"), -5, "Несоответствие команды"}, // six bytes: another question's
         {Reply("01 10 00 94 00"), -5, "Несоответствие команды"}, // a write echo to a read
         {Reply("01 FA 03"), -3, "Ошибка чтения"},
     };
@@ -328,17 +329,19 @@ TEST(Lanx1Reply, ExceptionsStatusesAndBlackBox) {
 
 // Only the answer to the request built last is applied: a late answer to an
 // earlier request, an echo of a write, a reply of another device or one whose
-// length disagrees with its byte count is -5 and changes nothing.
+// length disagrees with its byte count is -5 (-3 for a whole frame that is
+// only too short) and changes nothing.
 TEST(Lanx1Reply, OnlyTheAnswerToTheRequestIsApplied) {
     const struct {
         int Kind;
         const char *Reply;
         bool Done;
+        int Code = -5;
     } Rows[] = {
         {rkReadModification, "01 03 02 10E1", true},
         {rkReadModification, "02 03 02 10E1", false},                // another address
-        {rkReadLevel, "01 03 02 10E1", false},                       // 2 bytes for 2 registers
-        {rkReadAll, "01 03 04 42480000", false},                     // the level's answer to "read all"
+        {rkReadLevel, "01 03 02 10E1", false, -3},                   // 2 bytes for 2 registers: short
+        {rkReadAll, "01 03 04 42480000", false, -3},                 // the level's answer to "read all"
         {rkReadLevel, "01 03 1C 04D2 0002 41200000 42C80000 4E20 0005 04D2 42480000 4E20 7530 0010", false},
         {rkReadLevel, "01 10 0002 0002", false},                     // a write echo to a read
         {rkWriteKKalman, "01 10 0094 0001", true},
@@ -358,7 +361,7 @@ TEST(Lanx1Reply, OnlyTheAnswerToTheRequestIsApplied) {
         EXPECT_EQ(D.ParseReply(Reply(Row.Reply)), Row.Done) << Row.Reply;
         if (Row.Done)
             continue;
-        EXPECT_EQ(D.LastErrorCode(), -5) << Row.Reply;
+        EXPECT_EQ(D.LastErrorCode(), Row.Code) << Row.Reply;
         EXPECT_EQ(D.LastVerdict(), TReplyVerdict::Mismatch) << Row.Reply;
         EXPECT_DOUBLE_EQ(D.Level.AsDouble(), 50.0) << Row.Reply;
         EXPECT_EQ(D.Modification(), 1) << Row.Reply;

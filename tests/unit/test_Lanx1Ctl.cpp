@@ -210,11 +210,22 @@ TEST_F(Lanx1Ctl, WriteSendsAcceptedValuesAndNothingWhenOneIsRefused) {
 
     const int Before = Sim.Sim().RequestCount();
     for (const QStringList &Refused : {QStringList{"write", "KKalman=5", "Value1=150"},
-                                       QStringList{"write", "Turning4mA=499"}, QStringList{"write", "Freq2=abc"},
+                                       QStringList{"write", "Turning4mA=499"},
                                        QStringList{"write", "ModeCurrentOutput=3"}, QStringList{"write", "Freq1=70000"}}) {
         R = Dev(Refused);
         EXPECT_EQ(R.Status, 1) << Refused.join(u' ').toStdString();
         EXPECT_TRUE(R.Err.contains(QStringLiteral("refused"))) << R.Err.toStdString();
+    }
+    // Numbers are written with '.': a comma may be a decimal or a group
+    // separator ("1,000"), and anything else is no number. A wrong command line.
+    for (const char *Value : {"Value1=1,5", "Value20mA=1,000", "Freq2=abc", "Value2=1 000", "KKalman=7,"}) {
+        R = Dev({"write", Value});
+        EXPECT_EQ(R.Status, 2) << Value;
+        EXPECT_TRUE(R.Err.contains(QStringLiteral("'.'"))) << R.Err.toStdString();
+    }
+    for (const QStringList &Comma : {QStringList{"autocal", "c1", "1,5"}, QStringList{"table", "volume", "t.txt", "T", "1,5"}}) {
+        R = Dev(Comma);
+        EXPECT_EQ(R.Status, 2) << Comma.join(u' ').toStdString();
     }
     EXPECT_EQ(Sim.Sim().RequestCount(), Before);
     EXPECT_EQ(Sim.Sim().Register(TModel::rgKKalman), 7);
@@ -308,7 +319,7 @@ TEST_F(Lanx1Ctl, ArchiveOfAllTimeReadsReadOnlyDaysAndNamesUnreadableOnes) {
     if (!ReadOnly.Active())
         GTEST_SKIP() << ReadOnly.Reason().toStdString();
 
-    const TCtlResult R = Ctl({"archive", "aLevel", "--from", "0001-01-01", "--to", "9999-12-31", "--data", Data});
+    const TCtlResult R = Ctl({"archive", "aLevel", "--from", "0001-01-01", "--to", "9999-12-31", "--data", Folder.Path()});
     EXPECT_EQ(R.Status, 1);
     EXPECT_EQ(R.Lines(), QStringList({"2024-05-01 10:00:00.000\t1", "2024-05-03 10:00:00.000\t3.5"}));
     EXPECT_EQ(R.Err.count(u'\n'), 1) << R.Err.toStdString();

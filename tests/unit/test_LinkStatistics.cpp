@@ -23,7 +23,7 @@ const QStringList kShortTimeout{QStringLiteral("ReadTotalConstant=100"), QString
 TExchangeCounts Exchanges(TEngineRig &Rig, int Times, std::uint8_t Kind = rkReadLevel) {
     for (int i = 0; i < Times; ++i)
         Rig.Engine().ExecuteRequest(Kind);
-    return Rig.Engine().Statistics();
+    return Rig.Engine().SettledStatistics();
 }
 
 } // namespace
@@ -183,16 +183,32 @@ TEST(LinkStatistics, TrailingBytesAreNoiseOfAnAnsweredExchange) {
     EXPECT_EQ(C.Noise, 12u);
 }
 
+// Bytes that come between two exchanges, long after a reply, are noise like
+// those right behind it: counted, whatever the poll period.
+TEST(LinkStatistics, NoiseBetweenExchangesIsCounted) {
+    TEngineRig Rig;
+    Rig.Sim().SetFault(TSimFault::LateBytes, 9, 3);
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_EQ(Rig.Engine().ExecuteRequest(rkReadLevel), 0) << i << ": " << Lanx1->LastErrorText().toStdString();
+        if (i < 3) {
+            ASSERT_TRUE(Rig.Sim().WaitForLateBytes(9 * (i + 1), 5000));
+        }
+    }
+    const TExchangeCounts C = Rig.Engine().SettledStatistics();
+    EXPECT_EQ(C.Answered, 4u);
+    EXPECT_EQ(C.Noise, 27u);
+}
+
 TEST(LinkStatistics, ResetClearsTheEngineCountsNoiseIncluded) {
     TEngineRig Rig(kShortTimeout);
     Rig.Sim().SetFault(TSimFault::TrailingBytes, 4, 1);
     Rig.Sim().SetFault(TSimFault::Exception, 7, 1);
     Exchanges(Rig, 3);
-    TExchangeCounts C = Rig.Engine().Statistics();
+    TExchangeCounts C = Rig.Engine().SettledStatistics();
     ASSERT_EQ(C.Exchanges, 3u);
     ASSERT_GT(C.Noise, 0u);
     Rig.Engine().ResetStatistics();
-    C = Rig.Engine().Statistics();
+    C = Rig.Engine().SettledStatistics();
     EXPECT_EQ(C.Exchanges, 0u);
     EXPECT_EQ(C.Noise, 0u);
     EXPECT_EQ(C.Exception, 0u);

@@ -171,7 +171,7 @@ void TFormExchangeStatistics::Show(const TExchangeCounts &C) {
     if (C.StatusCodes.empty())
         Rows << TRow{QStringLiteral("Статус"), C.Status, true};
     Rows << TRow{QStringLiteral("Порт потерян"), C.PortLost, true}
-         << TRow{QStringLiteral("Байт шума"), C.Noise, true};
+         << TRow{QStringLiteral("Байт шума"), C.Noise, false}; // bytes, not exchanges
 
     FCounts->setRowCount(int(Rows.size()));
     for (int i = 0; i < Rows.size(); ++i) {

@@ -160,6 +160,28 @@ void TFormMain::StatisticsRefresh() {
         ShowQualityPanel(FPanels[4], RequestDevices->Statistics());
     if (FMqtt)
         MqttStatusShow(FMqtt->Status());
+    WriteProblemsRefresh();
+}
+
+void TFormMain::WriteProblemsRefresh() {
+    if (!RequestDevices)
+        return;
+    const QString Archive = RequestDevices->ArchiveProblem();
+    if (Archive.isEmpty()) {
+        FArchiveProblemShown.clear();
+        FPanels[6]->hide();
+    } else {
+        if (FArchiveProblemShown.isEmpty())
+            AddEchoLine(QStringLiteral("Архив не записан: ") + Archive);
+        FArchiveProblemShown = Archive;
+        FPanels[6]->setToolTip(Archive);
+        FPanels[6]->show();
+    }
+    const QString Log = RequestDevices->RequestLogProblem();
+    if (!Log.isEmpty() && !FRequestLogProblemShown) {
+        FRequestLogProblemShown = true;
+        AddEchoLine(QStringLiteral("Журнал запросов не записан: ") + Log);
+    }
 }
 
 void TFormMain::PortStatusRefresh() {
@@ -272,8 +294,32 @@ bool TFormMain::ExecuteCommand(std::uint8_t Kind, const QString &Hint, std::uint
             break;
         Done = ExecuteRequest(Kind, n) == 0;
     }
+    FLastCommandOutcome = Done ? TCommandOutcome::Done : TCommandOutcome::NotDone;
+    FLastCommandReadBack = !Done && !Terminating && Lanx1 && IsParameterWrite(Kind);
+    // The reply may have been lost while the device took the value.
+    if (FLastCommandReadBack) {
+        ShowProgress(QStringLiteral("Проверка записи ") + Hint, 0, 1);
+        FLastCommandOutcome = CheckWrite(*Lanx1, Kind, Attempts);
+        Done = FLastCommandOutcome == TCommandOutcome::Done;
+    }
     CloseProgress();
     return Done;
+}
+
+QString TFormMain::CommandFailureText(const QString &Hint) const {
+    switch (FLastCommandOutcome) {
+    case TCommandOutcome::Unknown:
+        return QStringLiteral("Не подтверждена команда\r") + Hint +
+               QStringLiteral("\rНе подтверждено: прибор не ответил ни на запись, ни на проверочное чтение;"
+                              " принял ли он значение, неизвестно");
+    case TCommandOutcome::NotDone:
+        if (FLastCommandReadBack)
+            return QStringLiteral("Не выполнена команда\r") + Hint +
+                   QStringLiteral("\rПроверочное чтение: прибор сохранил прежнее значение");
+        break;
+    case TCommandOutcome::Done: break;
+    }
+    return QStringLiteral("Не выполнена команда\r") + Hint;
 }
 
 bool TFormMain::RunStandardCommand(std::uint8_t Kind, const QString &Hint) {
@@ -283,7 +329,7 @@ bool TFormMain::RunStandardCommand(std::uint8_t Kind, const QString &Hint) {
         return true;
     }
     if (!Terminating)
-        ShowMessageBox(kAttention, QStringLiteral("Не выполнена команда\r") + Hint, TMsgIcon::Warning, mbOK, mbOK);
+        ShowMessageBox(kAttention, CommandFailureText(Hint), TMsgIcon::Warning, mbOK, mbOK);
     return false;
 }
 

@@ -2,6 +2,8 @@
 // The main window: polling control, the echo of every frame exchanged, the
 // exchange statistics and serial settings in the status bar, and the actions
 // through which every user command of the program runs.
+#include "uLanx1Commands.h"
+
 #include <QByteArray>
 #include <QMainWindow>
 #include <QString>
@@ -41,11 +43,17 @@ public:
     void SetPortOverride(const QString &Port) { FPortOverride = Port; }
 
     // One request kind with up to Attempts tries behind the progress window;
-    // true as soon as one try got a valid reply.
+    // true as soon as one try got a valid reply. A parameter write whose tries
+    // all failed is read back (CheckWrite): true when the device holds the
+    // value. LastCommandOutcome tells a write not done from one not confirmed.
     bool ExecuteCommand(std::uint8_t Kind, const QString &Hint, std::uint8_t Attempts);
+    TCommandOutcome LastCommandOutcome() const { return FLastCommandOutcome; }
     // The read/write pattern of the device commands: Hint as echo line, five
     // tries, then RefreshAll, or the failure message.
     bool RunStandardCommand(std::uint8_t Kind, const QString &Hint);
+    // The failure message of the last command: "Не выполнена команда" and the
+    // hint, with what a read-back of a write showed.
+    QString CommandFailureText(const QString &Hint) const;
     // Redraws everything that shows device data; never throws.
     void RefreshAll();
     // The value dialog of calibration point 1 or 2, shared by the change
@@ -66,6 +74,9 @@ public:
     void FullModeControlRefresh();
     void StatisticsRefresh();
     void PortStatusRefresh();
+    // Archive and request-log failures: told once in the echo, the archive's
+    // in a red status panel as long as it lasts.
+    void WriteProblemsRefresh();
     // Observer of the transmitter, called in whichever thread exchanged.
     void TransmitterTransmit(TTransmitter *Sender, const QByteArray &Sent, bool Answered, const QByteArray &Reply);
     // The port was lost or is back: said once in the echo, shown in the status bar.
@@ -209,6 +220,8 @@ protected:
     bool eventFilter(QObject *Watched, QEvent *Event) override;
 
 private:
+    TCommandOutcome FLastCommandOutcome = TCommandOutcome::Done;
+    bool FLastCommandReadBack = false; // the last command was a write read back
     void CreateActions();
     void CreateMenus();
     void CreateToolBar();
@@ -239,12 +252,14 @@ private:
     void FormClose();
 
     QPlainTextEdit *mEcho = nullptr;
-    QLabel *FPanels[6] = {};
+    QLabel *FPanels[7] = {};
     QActionGroup *FModeGroup = nullptr;
     QString FPortOverride;
     bool FClosed = false;
     bool FAttached = false;
     QString FLostPort; // the port that is lost; empty while it works
+    QString FArchiveProblemShown; // the archive failure told in the echo; empty while archiving works
+    bool FRequestLogProblemShown = false;
     std::unique_ptr<TMqttPublisher> FMqtt;
     QString FMqttUrl;
     QString FMqttEchoedError; // the last trouble said in the echo

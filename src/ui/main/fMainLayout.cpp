@@ -237,15 +237,16 @@ void TFormMain::CreateStatusBar() {
         const char *Text;
         const char *Widest;
         Qt::Alignment Align;
-    } Panels[6] = {{"СОМ порт", "СОМ порт", Qt::AlignLeft | Qt::AlignVCenter},
+    } Panels[7] = {{"СОМ порт", "СОМ порт", Qt::AlignLeft | Qt::AlignVCenter},
                    {"Запросов: 0", "Запросов: 9999999", Qt::AlignCenter},
                    {"Ответов: 0", "Ответов: 9999999", Qt::AlignCenter},
                    {"", "", Qt::AlignLeft | Qt::AlignVCenter},
                    {"—", "100,0 % · 9999 мс", Qt::AlignCenter},
-                   {"", "MQTT: нет связи (9999999 в очереди)", Qt::AlignCenter}};
+                   {"", "MQTT: нет связи (9999999 в очереди)", Qt::AlignCenter},
+                   {"Архив не записан", "Архив не записан", Qt::AlignCenter}};
     // The port panel takes the room the others leave and shortens a long port
     // name in the middle rather than pushing the counters out.
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < 7; ++i) {
         const QString Text = QString::fromUtf8(Panels[i].Text);
         FPanels[i] = i == 0 ? new TElidedLabel(Text, Bar) : new QLabel(Text, Bar);
         FPanels[i]->setObjectName(QStringLiteral("Panel%1").arg(i));
@@ -256,6 +257,11 @@ void TFormMain::CreateStatusBar() {
     }
     // Shown while publishing is on.
     FPanels[5]->hide();
+    // Shown while the archive is not written.
+    QPalette Red = FPanels[6]->palette();
+    Red.setColor(QPalette::WindowText, Qt::red);
+    FPanels[6]->setPalette(Red);
+    FPanels[6]->hide();
     // The counters follow every exchange shown in the echo; the statistics
     // of an exchange are complete only once it is over, so they are read
     // again twice a second as well.

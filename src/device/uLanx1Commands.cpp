@@ -1,6 +1,5 @@
 #include "uLanx1Commands.h"
 
-#include "uMath.h"
 #include "uRequestDevices.h"
 
 #include <algorithm>
@@ -35,10 +34,9 @@ bool TransferBlock(TLanx1 &Device, std::uint8_t Kind, int Block, const QString &
     TTableBlockFailure Failure;
     Failure.EchoLine = EchoLine;
     Failure.Attempts = Attempts;
-    try {
-        Failure.Frame = AppendCrc16(Device.BuildRequest(Kind));
-    } catch (const std::exception &) {
-    }
+    // The frame as it went out (building it again would show kind 30's volumes once more).
+    if (RequestDevices)
+        Failure.Frame = RequestDevices->LastSentFrame();
     Failure.Error = RequestDevices ? RequestDevices->LastFailureText() : Device.LastErrorText();
     Result.Failed << EchoLine;
     Result.Failures << Failure;

@@ -120,6 +120,9 @@ public:
     // How the last exchange ended, and a text for people when it failed:
     // the device object's error text, else the code ("код исключения 7").
     TExchangeOutcome LastOutcome() const { return FLastOutcome.load(); }
+    // The frame of the last exchange, checksum included; for the thread that
+    // ran it, once it is over.
+    QByteArray LastSentFrame() const { return FLastSent; }
     QString LastFailureText() const;
     // The counters, the response-time histogram (up to the read time-out of
     // the settings in use) and the quality of the latest exchanges as they

@@ -422,7 +422,7 @@ TEST_F(MainWindow, SerialSettingsSequence) {
     Form->actTransmitterChange->trigger();
     // Cancelled or not, the file's settings are loaded, saved and the port opened.
     ASSERT_EQ(Messages.Messages().size(), 1);
-    EXPECT_EQ(Messages.Messages()[0].Text, "Ошибка активации порта :" + Bad);
+    EXPECT_EQ(Messages.Messages()[0].Text, "Ошибка активации порта :" + Bad + "\rпорт не найден");
     EXPECT_TRUE(PanelText(0).startsWith(Bad + ", BoudRate:19200, "));
     EXPECT_TRUE(FromWin1251(ReadAll(Ini)).contains("ReadTotalConstant=150"));
     EXPECT_FALSE(Rig->Engine().Transmitter->IsOpen());

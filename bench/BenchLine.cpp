@@ -1,5 +1,8 @@
 #include "BenchLine.h"
 
+#include "uBDE.h"
+#include "uSysUtils.h"
+
 #include <cstdio>
 
 bool StartBenchLine(TLanx1Simulator &Sim, TTransmitter &Port, const QString &IniFile, int Baud) {
@@ -15,4 +18,11 @@ bool StartBenchLine(TLanx1Simulator &Sim, TTransmitter &Port, const QString &Ini
     S.EndOfFrame = 1;
     Port.SetSettings(S);
     return true;
+}
+
+void UseBenchFolder(const QString &Dir) {
+    SetAppDir(Dir);
+    SetProgramDir(Dir);
+    ForceDirectories(Dir + QStringLiteral("/INI"));
+    SetDbPath(Dir + QStringLiteral("/DATA"));
 }

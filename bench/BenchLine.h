@@ -9,3 +9,6 @@
 
 // False (with a message on stderr) when no pseudo-terminal can be had.
 bool StartBenchLine(TLanx1Simulator &Sim, TTransmitter &Port, const QString &IniFile, int Baud);
+
+// The program's folders (INI, DATA) in Dir, as a fresh portable copy has them.
+void UseBenchFolder(const QString &Dir);

@@ -2,6 +2,7 @@
 // first frame drawn) against the sqlite3 shell's full scan of the same tables,
 // a zoom or scroll redraw at that size, and the memory held per point.
 #include "BenchArchive.h"
+#include "BenchLine.h"
 #include "fGraph.h"
 #include "uBDE.h"
 #include "uDataCtrl.h"
@@ -49,10 +50,7 @@ int main(int argc, char **argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication App(argc, argv);
     QTemporaryDir Dir;
-    SetAppDir(Dir.path());
-    SetProgramDir(Dir.path());
-    ForceDirectories(Dir.path() + QStringLiteral("/INI"));
-    SetDbPath(Dir.path() + QStringLiteral("/DATA"));
+    UseBenchFolder(Dir.path());
 
     const TDateTime First = DateTimeFromQt(QDateTime(QDate(2024, 1, 1), QTime(0, 0)));
     const TDateTime Stop = First + kBenchDays - 1.0 / 86400;

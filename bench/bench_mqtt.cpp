@@ -3,6 +3,7 @@
 // the pace the publisher could reach unbounded, and the poll cycle time while
 // the catch-up runs divided by the poll cycle time without it (target 1 ± 5 %).
 #include "BenchArchive.h"
+#include "BenchLine.h"
 #include "MqttTestBroker.h"
 #include "TLanx1Simulator.h"
 #include "uArchiveDb.h"
@@ -113,10 +114,7 @@ int main(int argc, char **argv) {
         return 1;
     }
     QTemporaryDir Dir;
-    QDir(Dir.path()).mkpath(QStringLiteral("INI"));
-    SetAppDir(Dir.path());
-    SetProgramDir(Dir.path());
-    SetDbPath(Dir.filePath(QStringLiteral("DATA")));
+    UseBenchFolder(Dir.path());
 
     // The broker, holding the whole catch-up for its subscriber.
     TTestBroker Broker;

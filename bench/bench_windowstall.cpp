@@ -3,6 +3,7 @@
 // event loop went without running, for 60 s (LANX1_BENCH_SECONDS). A second
 // run reads the statistics as the window once did, waiting for the port
 // thread (twice a second, settled), for the figure it is held against.
+#include "BenchLine.h"
 #include "Lanx1.h"
 #include "TLanx1Simulator.h"
 #include "fExchangeStatistics.h"
@@ -84,10 +85,7 @@ int main(int argc, char **argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication App(argc, argv);
     QTemporaryDir Dir;
-    SetAppDir(Dir.path());
-    SetProgramDir(Dir.path());
-    ForceDirectories(Dir.path() + QStringLiteral("/INI"));
-    SetDbPath(Dir.path() + QStringLiteral("/DATA"));
+    UseBenchFolder(Dir.path());
 
     TLanx1Simulator Sim;
     Sim.SetFault(TSimFault::Silence);

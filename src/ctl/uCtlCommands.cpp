@@ -408,8 +408,9 @@ int RunPoll(const TGlobalOptions &Options, const QStringList &Args, QTextStream 
         QStringList Errors;
         for (const TFailedExchange &F : R.Failed)
             Errors << QStringLiteral("kind ") + QString::number(F.Kind) + QStringLiteral(": ") + F.Text;
+        // The file that failed (the table or the text copy) and why.
         if (R.ArchiveFailures > 0)
-            Errors << QStringLiteral("archive not written");
+            Errors << QStringLiteral("archive not written: ") + Engine.ArchiveProblem();
         if (!Errors.isEmpty()) {
             ++FailedCycles;
             Line += QStringLiteral("\tError=") + Errors.join(QStringLiteral("; "));

@@ -1,6 +1,7 @@
 // lanx1ctl run as a process against the simulated transducer, in a fresh
 // working folder whose INI/ComPort.ini names no usable port: every device
 // command reaches the simulator only through --port.
+#include "CtlProcess.h"
 #include "Lanx1.h"
 #include "ReadOnlyFolder.h"
 #include "SimulatorFixture.h"
@@ -33,10 +34,7 @@ using TModel = TLanx1DeviceModel;
 
 namespace {
 
-struct TCtlResult {
-    int Status = -1;
-    QString Out;
-    QString Err;
+struct TCtlResult : TCtlRun {
     QStringList Lines() const { return Out.split(u'\n', Qt::SkipEmptyParts); }
     // Name=value lines as a map.
     QMap<QString, QString> Values() const {
@@ -57,22 +55,7 @@ protected:
         Sim.Sim().SetLevel(42.5);
     }
 
-    TCtlResult Ctl(const QStringList &Args) {
-        QProcess P;
-        P.setWorkingDirectory(Folder.Path());
-        P.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../src/lanx1ctl"), Args);
-        TCtlResult R;
-        if (!P.waitForFinished(120000)) {
-            ADD_FAILURE() << "lanx1ctl did not finish: " << Args.join(u' ').toStdString();
-            P.kill();
-            P.waitForFinished();
-            return R;
-        }
-        R.Status = P.exitStatus() == QProcess::NormalExit ? P.exitCode() : -1;
-        R.Out = QString::fromLocal8Bit(P.readAllStandardOutput());
-        R.Err = QString::fromLocal8Bit(P.readAllStandardError());
-        return R;
-    }
+    TCtlResult Ctl(const QStringList &Args) { return {RunCtl(Args, Folder.Path())}; }
     // A device command through the simulator's port.
     TCtlResult Dev(const QStringList &Args) { return Ctl(QStringList{"--port", Sim.PortName()} + Args); }
 
@@ -462,7 +445,9 @@ TEST_F(Lanx1Ctl, PollNamesEveryFailureAndSummarisesTheLink) {
     R = Dev({"poll", "--count", "1", "--kinds", "3"});
     EXPECT_EQ(R.Status, 1);
     ASSERT_EQ(R.Lines().size(), 1);
-    EXPECT_TRUE(R.Lines()[0].contains(QStringLiteral("Level=42.5\tError=archive not written"))) << R.Out.toStdString();
+    EXPECT_TRUE(R.Lines()[0].contains(QStringLiteral("Level=42.5\tError=archive not written: ") +
+                                      Folder.File(QStringLiteral("blocker/"))))
+        << R.Out.toStdString();
     EXPECT_TRUE(R.Err.contains(QStringLiteral("archive writes failed"))) << R.Err.toStdString();
 }
 

@@ -1,6 +1,7 @@
 // lanx1ctl poll --mqtt run as a process against the simulated transducer and a
 // real mosquitto broker: what it polls arrives, and what it polled while the
 // broker was down arrives with a later run.
+#include "CtlProcess.h"
 #include "MqttTestBroker.h"
 #include "SimulatorFixture.h"
 #include "TestEnvironment.h"
@@ -22,34 +23,15 @@ namespace {
 const QByteArray kComPort = "[Transmitter]\r\nPort=/dev/lanx1-no-such-port\r\nBaudRate=9600\r\n"
                             "ReadInterval=10\r\nReadTotalConstant=40\r\nReadTotalMultiplier=0\r\n";
 
-struct TRun {
-    int Status = -1;
-    QString Out;
-    QString Err;
-};
-
 class MqttCtl : public ::testing::Test {
 protected:
     void SetUp() override {
         WriteAll(Folder.File(QStringLiteral("INI/ComPort.ini")), kComPort);
         Sim.Sim().SetLevel(42.5);
     }
-    TRun Poll(const QStringList &Args) {
-        QProcess P;
-        P.setWorkingDirectory(Folder.Path());
-        P.start(QCoreApplication::applicationDirPath() + QStringLiteral("/../src/lanx1ctl"),
-                QStringList{"--port", Sim.PortName(), "poll", "--period", "100", "--kinds", "3,4,5"} + Args);
-        TRun R;
-        if (!P.waitForFinished(120000)) {
-            ADD_FAILURE() << "lanx1ctl did not finish";
-            P.kill();
-            P.waitForFinished();
-            return R;
-        }
-        R.Status = P.exitStatus() == QProcess::NormalExit ? P.exitCode() : -1;
-        R.Out = QString::fromLocal8Bit(P.readAllStandardOutput());
-        R.Err = QString::fromLocal8Bit(P.readAllStandardError());
-        return R;
+    TCtlRun Poll(const QStringList &Args) {
+        return RunCtl(QStringList{"--port", Sim.PortName(), "poll", "--period", "100", "--kinds", "3,4,5"} + Args,
+                      Folder.Path());
     }
     TTestFolder Folder;
     TSimulatorFixture Sim;
@@ -83,7 +65,7 @@ TEST_F(MqttCtl, PollPublishesAndALaterRunCatchesUp) {
                            Folder.File(QStringLiteral("password.txt"))};
 
     // The broker is down: polling goes on, the link state is named.
-    TRun R = Poll(QStringList{"--count", "3"} + Mqtt);
+    TCtlRun R = Poll(QStringList{"--count", "3"} + Mqtt);
     EXPECT_EQ(R.Status, 0) << R.Err.toStdString();
     EXPECT_EQ(R.Out.count(u'\n'), 3);
     EXPECT_TRUE(R.Err.contains(QStringLiteral("MQTT: нет связи"))) << R.Err.toStdString();

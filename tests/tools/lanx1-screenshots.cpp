@@ -31,6 +31,7 @@
 #include "uRequestDevices.h"
 #include "uSysUtils.h"
 
+#include <QLabel>
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -128,6 +129,10 @@ int main(int argc, char **argv) {
     WaitFor([] { return false; }, 300); // the last answers reach the windows
 
     Failures += !Save(Main, Out, QStringLiteral("main"));
+    // The status bar with the panel of an archive that is not written.
+    Main->StatusPanel(6)->show();
+    Failures += !Save(Main, Out, QStringLiteral("main-archive-failure"));
+    Main->StatusPanel(6)->hide();
     Failures += !Save(FormLanx1, Out, QStringLiteral("readings"));
     Failures += !Save(FormLanx1Par, Out, QStringLiteral("parameters"));
     Failures += !Save(FormSelectCMD, Out, QStringLiteral("commands"));

@@ -5,6 +5,8 @@
 #include "Lanx1.h"
 #include "RecordingMessages.h"
 #include "UiTestSupport.h"
+#include "uLanx1Commands.h"
+#include "TLanx1DeviceModel.h"
 #include "fGraph.h"
 #include "fMain.h"
 #include "TElidedLabel.h"
@@ -593,6 +595,26 @@ TEST_F(MainWindow, ClosingDuringCommandRetriesEndsCleanly) {
     const auto Shown = Messages.Messages();
     ASSERT_EQ(Shown.size(), 1);
     EXPECT_EQ(Shown[0].Text, "Завершить работу?");
+}
+
+// Polling a device that answers after the read time-out, then a command right
+// after polling stops: the late answer of the last poll (as long as the
+// command's own) is not taken for the command's.
+TEST_F(MainWindow, ACommandRightAfterPollingStopsGetsItsOwnAnswer) {
+    Create();
+    Rig->Sim().SetRegister(TLanx1DeviceModel::rgKKalman, 7);
+    PollSet.Include(rkReadFrequency);
+    Rig->Sim().SetFault(TSimFault::Delay, 100); // the read time-out is 60 ms
+    Form->actOprosStart->trigger();
+    const auto Steps = Rig->Engine().RequestThread->Steps();
+    ASSERT_TRUE(WaitFor([&] { return Rig->Engine().RequestThread->Steps() >= Steps + 2; }));
+    Form->actOprosStop->trigger();
+    ASSERT_TRUE(WaitFor([&] { return !Rig->Engine().RequestThread->Busy(); }));
+    Rig->Sim().ClearFaults();
+    Lanx1->SetKKalman(1);
+    EXPECT_TRUE(Form->RunStandardCommand(rkReadKKalman, CommandHint(rkReadKKalman)));
+    EXPECT_EQ(Lanx1->KKalman(), 7);
+    EXPECT_TRUE(Messages.Messages().isEmpty());
 }
 
 TEST(MessageBoxes, ShownInTheUserInterfaceThread) {

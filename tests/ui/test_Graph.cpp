@@ -184,6 +184,11 @@ TEST_F(GraphTest, NoArchiveShowsMessageAndTakesLivePoints) {
     EXPECT_TRUE(F.Data()->isEmpty());
     EXPECT_EQ(F.Chart()->yAxis->label(), QStringLiteral("Уровень, мм"));
     EXPECT_EQ(F.Chart()->yAxis->range(), QCPRange(0, 100));
+    // The time axis and its status show (the end of) the range chosen, not 1970.
+    EXPECT_GE(F.Chart()->xAxis->range().lower, KeyFromDateTime(F.Range().GetStart()) - 0.001);
+    EXPECT_NEAR(F.Chart()->xAxis->range().upper, KeyFromDateTime(F.Range().GetStop()), 0.001);
+    EXPECT_FALSE(F.StatusText(1).contains(QStringLiteral("1970"))) << F.StatusText(1).toStdString();
+    EXPECT_FALSE(F.StatusText(1).contains(QStringLiteral("1969"))) << F.StatusText(1).toStdString();
 
     const TDateTime Before = Now();
     Level.SetValue(TVariant(12.5));

@@ -287,7 +287,13 @@ void TFormGraph::SetLeftAxis(const QString &Title, int Digits, double Min, doubl
 
 void TFormGraph::ShowAllX() {
     double First = 0, Last = 0;
-    if (DataSpan(First, Last))
+    if (!DataSpan(First, Last)) {
+        // Nothing archived in the range: the axis shows the range chosen,
+        // not the start of the epoch.
+        First = KeyFromDateTime(FRange.GetStart());
+        Last = KeyFromDateTime(FRange.GetStop());
+    }
+    if (Last > First)
         FChart->xAxis->setRange(First, Last);
     LeaveAutoView();
     Replot();

@@ -128,8 +128,9 @@ std::vector<TCycleReadings> ReadCyclesAfter(const TSeriesMarks &After, TDateTime
         std::map<std::int64_t, TCycleReadings> Cycles;
         for (const TSeries &S : Series) {
             TArchiveSeries Points;
-            const TArchiveDayResult R =
-                ReadArchiveDay(QString::fromLatin1(S.Name), Day, Start > 0 ? Start : 0, Horizon, Points);
+            // A reading that was not a number is handed on as such, as it was live.
+            const TArchiveDayResult R = ReadArchiveDay(QString::fromLatin1(S.Name), Day, Start > 0 ? Start : 0,
+                                                       Horizon, Points, nullptr, TNullValues::AsNaN);
             if (R == TArchiveDayResult::Failed && Failed)
                 *Failed = true;
             const std::int64_t MarkMs = S.Mark > 0 ? ArchiveMs(S.Mark) : INT64_MIN;

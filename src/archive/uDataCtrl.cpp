@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <numeric>
+#include <limits>
 #include <optional>
 #include <utility>
 #include <sqlite3.h>
@@ -186,7 +187,7 @@ void RemoveEmptyWalFiles(const QString &Path, bool HadWal, bool HadShm) {
 } // namespace
 
 TArchiveDayResult ReadArchiveFile(const QString &Path, const QString &Name, TDateTime Start, TDateTime Stop,
-                                  TArchiveSeries &Points, const std::atomic_bool *Cancel) {
+                                  TArchiveSeries &Points, const std::atomic_bool *Cancel, TNullValues Nulls) {
     if (!IsArchiveName(Name)) {
         qCWarning(lcArchive) << "refused series name" << Name;
         return TArchiveDayResult::Failed;
@@ -240,11 +241,12 @@ TArchiveDayResult ReadArchiveFile(const QString &Path, const QString &Name, TDat
         const auto *Text = reinterpret_cast<const char *>(sqlite3_column_text(Stmt, 0));
         const int Length = sqlite3_column_bytes(Stmt, 0);
         TDateTime DT = 0;
-        if (sqlite3_column_type(Stmt, 1) == SQLITE_NULL || !ParseArchiveTime(Text, Length, DT)) {
+        const bool NoValue = sqlite3_column_type(Stmt, 1) == SQLITE_NULL;
+        if (!ParseArchiveTime(Text, Length, DT) || (NoValue && Nulls == TNullValues::Skip)) {
             ++Unreadable;
         } else {
             Points.DT.push_back(DT);
-            Points.V.push_back(sqlite3_column_double(Stmt, 1));
+            Points.V.push_back(NoValue ? std::numeric_limits<double>::quiet_NaN() : sqlite3_column_double(Stmt, 1));
         }
         if (Row % kCancelCheckRows == 0 && Cancelled(Cancel))
             break;
@@ -262,13 +264,13 @@ TArchiveDayResult ReadArchiveFile(const QString &Path, const QString &Name, TDat
 }
 
 TArchiveDayResult ReadArchiveDay(const QString &Name, TDateTime Day, TDateTime Start, TDateTime Stop,
-                                 TArchiveSeries &Points, const std::atomic_bool *Cancel) {
+                                 TArchiveSeries &Points, const std::atomic_bool *Cancel, TNullValues Nulls) {
     const QString Path = ArchiveFilePath(Name, Day, QStringLiteral(".db"));
     if (Path.isEmpty()) {
         qCWarning(lcArchive) << "no day table for" << Name << Day;
         return TArchiveDayResult::Failed;
     }
-    return ReadArchiveFile(Path, Name, Start, Stop, Points, Cancel);
+    return ReadArchiveFile(Path, Name, Start, Stop, Points, Cancel, Nulls);
 }
 
 int ArchiveDayCount(TDateTime Start, TDateTime Stop) {

@@ -34,16 +34,23 @@ enum class TArchiveDayResult {
 // returning false stops the reading.
 using TArchiveProgress = std::function<bool(int Day, int DayCount)>;
 
+// What a row without a value (a reading that was not a number: SQLite
+// stores NaN as NULL) becomes: left out, as an unreadable row is, or a NaN
+// point, for those that must hand on every reading as it was taken.
+enum class TNullValues { Skip, AsNaN };
+
 // Appends the points of the table Name in the file Path whose time lies in
 // [Start, Stop] (a bound of 0 is no bound), in ascending time. Rows whose DT
 // cannot be read are left out. On failure the points read so far stay. A file
 // in a folder this process may not write to (read-only medium, another user's
 // archive) is read as immutable (see ImmutableArchiveUri).
 TArchiveDayResult ReadArchiveFile(const QString &Path, const QString &Name, TDateTime Start, TDateTime Stop,
-                                  TArchiveSeries &Points, const std::atomic_bool *Cancel = nullptr);
+                                  TArchiveSeries &Points, const std::atomic_bool *Cancel = nullptr,
+                                  TNullValues Nulls = TNullValues::Skip);
 // The same for the day table of Day under DbPath.
 TArchiveDayResult ReadArchiveDay(const QString &Name, TDateTime Day, TDateTime Start, TDateTime Stop,
-                                 TArchiveSeries &Points, const std::atomic_bool *Cancel = nullptr);
+                                 TArchiveSeries &Points, const std::atomic_bool *Cancel = nullptr,
+                                 TNullValues Nulls = TNullValues::Skip);
 
 // The number of day tables a range covers: from the date of Start to the date
 // of Stop, both included (0 when Stop lies before Start).

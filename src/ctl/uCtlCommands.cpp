@@ -421,15 +421,15 @@ int RunPoll(const TGlobalOptions &Options, const QStringList &Args, QTextStream 
         if (P.Count == 0 || Cycles < P.Count)
             WaitUntil(Start + std::chrono::milliseconds(P.Period));
     }
-    if (Publisher)
-        FinishPollPublisher(*Publisher, Err);
+    // Cycles the broker did not acknowledge fail the run, as failed exchanges do.
+    const bool Published = !Publisher || FinishPollPublisher(*Publisher, Err);
     Engine.Transmitter->OnPortState = nullptr;
     const TExchangeCounts Counts = Engine.SettledStatistics();
     Err << Counts.SummaryLine() << u' ' << Counts.HistogramText() << u'\n';
     if (ArchiveFailures > 0)
         Err << "lanx1ctl: " << ArchiveFailures << " archive writes failed under " << DbPath() << u'\n';
     Err.flush();
-    return FailedCycles == 0 ? ExitOk : ExitFailure;
+    return FailedCycles == 0 && Published ? ExitOk : ExitFailure;
 }
 
 int RunTable(const TGlobalOptions &Options, const QStringList &Args, QTextStream &Out) {

@@ -85,7 +85,7 @@ std::unique_ptr<TMqttPublisher> StartPollPublisher(const TMqttSettings &Settings
     return Publisher;
 }
 
-void FinishPollPublisher(TMqttPublisher &Publisher, QTextStream &Err) {
+bool FinishPollPublisher(TMqttPublisher &Publisher, QTextStream &Err) {
     const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     for (;;) {
         const TMqttStatus S = Publisher.Status();
@@ -93,7 +93,8 @@ void FinishPollPublisher(TMqttPublisher &Publisher, QTextStream &Err) {
             break;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    const std::int64_t Owed = Publisher.Status().Queued;
+    const TMqttStatus AtEnd = Publisher.Status();
+    const std::int64_t Owed = AtEnd.Queued;
     Publisher.Stop();
     const TMqttStatus S = Publisher.Status();
     Err << "lanx1ctl: MQTT: " << S.Published << " messages acknowledged\n";
@@ -104,5 +105,10 @@ void FinishPollPublisher(TMqttPublisher &Publisher, QTextStream &Err) {
             << (Kept ? ", sent from the archive by the next run (cursor in INI/Mqtt.ini)\n"
                      : ", and no cursor is kept: they are not sent later\n");
     }
+    const bool Delivered = AtEnd.Connected() && Owed == 0 && !AtEnd.CatchingUp;
+    if (!AtEnd.Connected())
+        Err << "lanx1ctl: MQTT: the broker was not reached at the end"
+            << (AtEnd.LastError.isEmpty() ? QString() : QStringLiteral(": ") + AtEnd.LastError) << u'\n';
     Err.flush();
+    return Delivered;
 }

@@ -20,5 +20,6 @@ std::optional<TMqttSettings> ParseMqttPollOptions(const TCommandArgs &A);
 // INI folder is there (the settings of the file are not touched).
 std::unique_ptr<TMqttPublisher> StartPollPublisher(const TMqttSettings &Settings, QTextStream &Err);
 // Gives a connected publisher up to a few seconds to send what it holds, stops
-// it and prints how many messages the broker acknowledged.
-void FinishPollPublisher(TMqttPublisher &Publisher, QTextStream &Err);
+// it and prints how many messages the broker acknowledged. False when cycles
+// stay unacknowledged, or the broker was not reached at the end.
+bool FinishPollPublisher(TMqttPublisher &Publisher, QTextStream &Err);

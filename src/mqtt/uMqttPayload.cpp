@@ -3,6 +3,7 @@
 #include "uFormat.h"
 
 #include <QSysInfo>
+#include <cmath>
 
 namespace {
 
@@ -47,15 +48,36 @@ QString IsoTimeWithOffset(TDateTime At) {
            QStringLiteral("%1:%2").arg(Minutes / 60, 2, 10, QLatin1Char('0')).arg(Minutes % 60, 2, 10, QLatin1Char('0'));
 }
 
+namespace {
+
+QString ReadingReason(double Value) {
+    if (std::isnan(Value))
+        return QStringLiteral("not a number");
+    if (std::isinf(Value))
+        return Value > 0 ? QStringLiteral("infinite") : QStringLiteral("negative infinite");
+    return {};
+}
+
+// ,"level":42.5 — or, for a value JSON has no number for, ,"level":null,"levelReason":"not a number"
+QString ReadingField(const char *Name, double Value) {
+    const QString Key = QLatin1String(Name);
+    if (std::isfinite(Value))
+        return QStringLiteral(",\"") + Key + QStringLiteral("\":") + ExactNumberText(Value);
+    return QStringLiteral(",\"") + Key + QStringLiteral("\":null,\"") + Key + QStringLiteral("Reason\":") +
+           JsonString(ReadingReason(Value));
+}
+
+} // namespace
+
 QByteArray CyclePayload(const TCycleReadings &C) {
     QString J = QStringLiteral("{\"time\":\"") + IsoTimeWithOffset(C.At) + QStringLiteral("\",\"plant\":") +
                 QString::number(C.PlantNumber) + QStringLiteral(",\"address\":") + QString::number(C.Address);
     if (C.Level)
-        J += QStringLiteral(",\"level\":") + ExactNumberText(*C.Level);
+        J += ReadingField("level", *C.Level);
     if (C.Volume)
-        J += QStringLiteral(",\"volume\":") + ExactNumberText(*C.Volume);
+        J += ReadingField("volume", *C.Volume);
     if (C.Frequency)
-        J += QStringLiteral(",\"frequency\":") + ExactNumberText(*C.Frequency);
+        J += ReadingField("frequency", *C.Frequency);
     J += QStringLiteral(",\"error\":") + QString::number(C.Error) + QStringLiteral(",\"errorText\":") +
          JsonString(C.ErrorText) + u'}';
     return J.toUtf8();

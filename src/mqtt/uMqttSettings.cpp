@@ -103,6 +103,10 @@ QString MqttIniPath() {
 
 TMqttSettings LoadMqttSettings(const QString &Path) {
     std::lock_guard Guard(FileLock());
+    // The file holds the password: one left readable by others (written by
+    // an older version, or by hand) is narrowed as soon as it is read.
+    if (QFileInfo::exists(Path))
+        MakeOwnerOnly(Path);
     const TIniFile Ini(Path);
     TMqttSettings S;
     S.Enabled = Ini.ReadBool(kSection, QStringLiteral("Enabled"), S.Enabled);
@@ -159,6 +163,13 @@ QString CheckMqttSettings(const TMqttSettings &S, TMqttAddress *Address) {
         return QStringLiteral("адрес брокера должен иметь вид mqtt://узел[:порт] или mqtts://узел[:порт]");
     if (Url.host().isEmpty())
         return QStringLiteral("в адресе брокера нет узла");
+    // Credentials in the address would be ignored, and seen by everybody in
+    // the list of processes: they go into their own fields.
+    if (!Url.userInfo().isEmpty())
+        return QStringLiteral("адрес брокера не должен содержать имя и пароль: задайте их в полях «Пользователь» и "
+                              "«Пароль» (в lanx1ctl: --user и --password-file)");
+    if (!Url.path().isEmpty() && Url.path() != QLatin1String("/"))
+        return QStringLiteral("адрес брокера должен иметь вид mqtt://узел[:порт] или mqtts://узел[:порт]");
     const bool Tls = Scheme == QLatin1String("mqtts");
     const int Port = Url.port(Tls ? 8883 : 1883);
     if (Port <= 0 || Port > 65535)
@@ -166,6 +177,13 @@ QString CheckMqttSettings(const TMqttSettings &S, TMqttAddress *Address) {
     if (S.TopicPrefix.isEmpty() || S.TopicPrefix.contains(QRegularExpression(QStringLiteral("[#+\\x00]"))) ||
         S.TopicPrefix.startsWith(u'/') || S.TopicPrefix.endsWith(u'/'))
         return QStringLiteral("префикс темы не может быть пустым, начинаться или кончаться на «/», содержать «#» и «+»");
+    // Topics beginning with "$" are the broker's own ($SYS).
+    if (S.TopicPrefix.startsWith(u'$'))
+        return QStringLiteral("префикс темы не может начинаться с «$»: такие темы принадлежат брокеру");
+    // A topic holds at most 65535 bytes of UTF-8: room is left for
+    // "/<plant>/status" and the like.
+    if (S.TopicPrefix.toUtf8().size() > kMaxTopicPrefixBytes)
+        return QStringLiteral("префикс темы длиннее %1 байт").arg(kMaxTopicPrefixBytes);
     if (Tls && !S.CaFile.isEmpty() && !QFileInfo(S.CaFile).isReadable())
         return QStringLiteral("файл сертификата центра %1 не читается").arg(S.CaFile);
     if (S.MaxRate <= 0)

@@ -41,8 +41,13 @@ TMqttSettings LoadMqttSettings(const QString &Path = MqttIniPath());
 // left as it was.
 bool SaveMqttSettings(const TMqttSettings &Settings, const QString &Path = MqttIniPath(), QString *Error = nullptr);
 
+// The longest topic prefix, in bytes of UTF-8: a topic holds 65535 at most,
+// and the prefix is followed by "/<plant>/status" and the like.
+constexpr int kMaxTopicPrefixBytes = 65535 - 64;
+
 // Checks the address and prefix; a Russian text of what is wrong, empty when
-// nothing is. Address receives the parts.
+// nothing is: an address with a name or password in it, a prefix that starts
+// with "$" or is too long are refused. Address receives the parts.
 QString CheckMqttSettings(const TMqttSettings &Settings, TMqttAddress *Address = nullptr);
 
 // What of the settings the file (Windows-1251, values read without their edge

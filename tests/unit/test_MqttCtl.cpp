@@ -64,9 +64,11 @@ TEST_F(MqttCtl, PollPublishesAndALaterRunCatchesUp) {
     const QStringList Mqtt{"--mqtt", Broker.Url(), "--topic", "tanks", "--user", "tank", "--password-file",
                            Folder.File(QStringLiteral("password.txt"))};
 
-    // The broker is down: polling goes on, the link state is named.
+    // The broker is down: polling goes on, the link state is named, and the
+    // run fails, since its cycles were not acknowledged.
     TCtlRun R = Poll(QStringList{"--count", "3"} + Mqtt);
-    EXPECT_EQ(R.Status, 0) << R.Err.toStdString();
+    EXPECT_EQ(R.Status, 1) << R.Err.toStdString();
+    EXPECT_TRUE(R.Err.contains(QStringLiteral("MQTT: the broker was not reached at the end"))) << R.Err.toStdString();
     EXPECT_EQ(R.Out.count(u'\n'), 3);
     EXPECT_TRUE(R.Err.contains(QStringLiteral("MQTT: нет связи"))) << R.Err.toStdString();
     EXPECT_TRUE(R.Err.contains(QStringLiteral("MQTT: 0 messages acknowledged")));
@@ -105,4 +107,10 @@ TEST_F(MqttCtl, OptionsAreChecked) {
     EXPECT_EQ(Poll({"--count", "1", "--mqtt", "http://x"}).Status, 2);
     EXPECT_EQ(Poll({"--count", "1", "--mqtt", "mqtt://x", "--password-file", "p"}).Status, 2);
     EXPECT_EQ(Poll({"--count", "1", "--mqtt", "mqtt://x", "--user", "u", "--password-file", "/no/such/file"}).Status, 1);
+    // Credentials in the address would be ignored and seen in the list of processes.
+    const TCtlRun R = Poll({"--count", "1", "--mqtt", "mqtt://u:pw@x"});
+    EXPECT_EQ(R.Status, 2);
+    EXPECT_TRUE(R.Err.contains(QStringLiteral("--password-file"))) << R.Err.toStdString();
+    EXPECT_EQ(Poll({"--count", "1", "--mqtt", "mqtt://x", "--topic", "$SYS/x"}).Status, 2);
+    EXPECT_EQ(Poll({"--count", "1", "--mqtt", "mqtt://x", "--topic", QString(70000, u'a')}).Status, 2);
 }

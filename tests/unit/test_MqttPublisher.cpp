@@ -9,11 +9,13 @@
 #include "uLanx1Instance.h"
 #include "uMqttPayload.h"
 #include "uMqttPublisher.h"
+#include "uMqttSettings.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSet>
 #include <gtest/gtest.h>
+#include <limits>
 
 namespace {
 
@@ -160,6 +162,54 @@ TEST_F(MqttPublisher, EveryCycleArrivesWithItsReadings) {
     const std::vector<TCycleReadings> All = ArchivedAfter(From);
     EXPECT_EQ(ArchiveMs(Cursor.Level), ArchiveMs(All.back().At));
     EXPECT_EQ(ArchiveMs(Cursor.Volume), ArchiveMs(All[4].At));
+}
+
+// A level that is not a number: the live message and the copy the catch-up
+// sends from the archive are the same, and valid JSON.
+TEST_F(MqttPublisher, AReadingThatIsNoNumberIsTheSameLiveAndFromTheArchive) {
+    Rig.Sim().SetLevel(std::numeric_limits<double>::quiet_NaN());
+    ASSERT_TRUE(Broker.Start(&Error)) << Error.toStdString();
+    TTestSubscriber Sub(Broker.Port(), QStringLiteral("lanx1/#"));
+    ASSERT_TRUE(Sub.WaitSubscribed());
+    TSeriesMarks Before;
+    QByteArray Live;
+    {
+        TMqttPublisher Publisher;
+        ASSERT_TRUE(Publisher.Start(SettingsFor(Broker)));
+        const TDateTime From = Publisher.Status().Cursor;
+        Before = {From, From, From};
+        ASSERT_TRUE(Rig.Engine().PollCycle().Failed.empty());
+        ASSERT_TRUE(HasDistinctStates(Sub, 1));
+        ASSERT_TRUE(WaitUntilTrue([&] { return Publisher.Status().Queued == 0; }));
+        Publisher.Stop();
+        for (const TTestMessage &M : Sub.Messages())
+            if (M.Topic == kState)
+                Live = M.Payload;
+    }
+    // Owed again: the next publisher sends it from the archive.
+    ASSERT_TRUE(SaveMqttCursor(Before));
+    const std::size_t Seen = Sub.Messages().size();
+    TMqttPublisher Again;
+    ASSERT_TRUE(Again.Start(SettingsFor(Broker)));
+    ASSERT_TRUE(Sub.WaitFor([&](const std::vector<TTestMessage> &All) {
+        for (std::size_t i = Seen; i < All.size(); ++i)
+            if (All[i].Topic == kState)
+                return true;
+        return false;
+    }));
+    Again.Stop();
+    QByteArray FromArchive;
+    const std::vector<TTestMessage> All = Sub.Messages();
+    for (std::size_t i = Seen; i < All.size() && FromArchive.isEmpty(); ++i)
+        if (All[i].Topic == kState)
+            FromArchive = All[i].Payload;
+    EXPECT_EQ(FromArchive, Live);
+    QJsonParseError Parse{};
+    const QJsonObject O = QJsonDocument::fromJson(Live, &Parse).object();
+    ASSERT_EQ(Parse.error, QJsonParseError::NoError) << Live.toStdString();
+    EXPECT_TRUE(O.value(QStringLiteral("level")).isNull()) << Live.toStdString();
+    EXPECT_EQ(O.value(QStringLiteral("levelReason")).toString(), QStringLiteral("not a number"));
+    EXPECT_TRUE(O.value(QStringLiteral("volume")).isDouble()) << Live.toStdString();
 }
 
 TEST_F(MqttPublisher, ReadingsArchivedBeforePublishingWasEnabledAreNotSent) {

@@ -7,8 +7,11 @@
 #include "uWin1251.h"
 
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTimeZone>
 #include <gtest/gtest.h>
+#include <limits>
 #include <sys/stat.h>
 
 namespace {
@@ -104,6 +107,32 @@ TEST(MqttSettings, AddressChecks) {
     S.Url = QStringLiteral("mqtt://broker");
     S.TopicPrefix = QStringLiteral("a/#");
     EXPECT_FALSE(CheckMqttSettings(S).isEmpty());
+
+    // Credentials in the address would be ignored (and shown to every user
+    // in the list of processes): refused, with where they go instead.
+    S.TopicPrefix = QStringLiteral("lanx1");
+    S.Url = QStringLiteral("mqtt://user:pw@broker");
+    EXPECT_TRUE(CheckMqttSettings(S).contains(QStringLiteral("--password-file"))) << CheckMqttSettings(S).toStdString();
+    S.Url = QStringLiteral("mqtt://user@broker");
+    EXPECT_FALSE(CheckMqttSettings(S).isEmpty());
+    // The broker's own topics, and a prefix no topic can hold.
+    S.Url = QStringLiteral("mqtt://broker");
+    S.TopicPrefix = QStringLiteral("$SYS/lanx1");
+    EXPECT_TRUE(CheckMqttSettings(S).contains(QStringLiteral("«$»"))) << CheckMqttSettings(S).toStdString();
+    S.TopicPrefix = QString(70000, u'a');
+    EXPECT_FALSE(CheckMqttSettings(S).isEmpty());
+    S.TopicPrefix = QString(kMaxTopicPrefixBytes / 2, u'я'); // two bytes each
+    EXPECT_TRUE(CheckMqttSettings(S).isEmpty()) << CheckMqttSettings(S).toStdString();
+}
+
+// A settings file that others may read (left by an older version, or made
+// by hand) is narrowed to its owner as soon as it is read.
+TEST(MqttSettings, AReadableFileIsNarrowedWhenRead) {
+    TTestFolder Folder;
+    WriteAll(MqttIniPath(), "[Mqtt]\r\nEnabled=1\r\nUrl=mqtt://broker\r\nPassword=secret\r\n");
+    ASSERT_EQ(::chmod(QFile::encodeName(MqttIniPath()).constData(), 0644), 0);
+    EXPECT_EQ(LoadMqttSettings().Password, QStringLiteral("secret"));
+    EXPECT_EQ(FileMode(MqttIniPath()), 0600);
 }
 
 TEST(MqttPayload, TopicsAndMessage) {
@@ -136,4 +165,31 @@ TEST(MqttPayload, TopicsAndMessage) {
     C.ErrorText = QStringLiteral("a \"b\"\\");
     EXPECT_TRUE(CyclePayload(C).contains(",\"level\":0.1,\"error\":3,\"errorText\":\"a \\\"b\\\"\\\\\"}"));
     EXPECT_FALSE(CyclePayload(C).contains("volume"));
+}
+
+// A reading JSON has no number for is null, with the reason beside it, and
+// the message stays valid JSON for any parser.
+TEST(MqttPayload, ReadingsThatAreNoFiniteNumberAreNull) {
+    TCycleReadings C;
+    C.At = At(2026, 12, 8, 23, 28, 31, 328);
+    C.ErrorText = QStringLiteral("Норма");
+    const struct {
+        double Value;
+        const char *Reason;
+    } Rows[] = {{std::numeric_limits<double>::quiet_NaN(), "not a number"},
+                {std::numeric_limits<double>::infinity(), "infinite"},
+                {-std::numeric_limits<double>::infinity(), "negative infinite"},
+                {static_cast<double>(static_cast<float>(1e39)), "infinite"}};
+    for (const auto &Row : Rows) {
+        C.Level = Row.Value;
+        C.Volume = 1.5;
+        QJsonParseError Error{};
+        const QJsonDocument Doc = QJsonDocument::fromJson(CyclePayload(C), &Error);
+        ASSERT_EQ(Error.error, QJsonParseError::NoError) << CyclePayload(C).toStdString();
+        const QJsonObject O = Doc.object();
+        EXPECT_TRUE(O.value(QStringLiteral("level")).isNull()) << CyclePayload(C).toStdString();
+        EXPECT_EQ(O.value(QStringLiteral("levelReason")).toString(), QLatin1String(Row.Reason));
+        EXPECT_EQ(O.value(QStringLiteral("volume")).toDouble(), 1.5);
+        EXPECT_FALSE(O.contains(QStringLiteral("volumeReason")));
+    }
 }

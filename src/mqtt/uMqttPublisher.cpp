@@ -35,14 +35,32 @@ void InitLibrary() {
 
 QString ConnackText(int Rc) {
     switch (Rc) {
-    case 1: return QStringLiteral("брокер не поддерживает версию протокола MQTT 3.1.1");
-    case 2: return QStringLiteral("брокер отклонил идентификатор клиента");
-    case 3: return QStringLiteral("брокер временно недоступен");
+    case 1:
+    case 132: return QStringLiteral("брокер не поддерживает версию протокола MQTT 5");
+    case 2:
+    case 133: return QStringLiteral("брокер отклонил идентификатор клиента");
+    case 3:
+    case 136:
+    case 137: return QStringLiteral("брокер временно недоступен");
+    case 138: return QStringLiteral("брокер запретил подключение этого клиента");
     case 4:
     case 134: return QStringLiteral("брокер отклонил имя пользователя или пароль");
     case 5:
     case 135: return QStringLiteral("брокер отказал в доступе: неверное имя пользователя или пароль, или нет прав");
     default: return QStringLiteral("брокер отклонил подключение (код %1)").arg(Rc);
+    }
+}
+
+// A PUBACK of MQTT 5 with a reason code of 0x80 or more: the broker did not
+// take the message.
+QString PubackText(int Reason) {
+    switch (Reason) {
+    case 0x87: return QStringLiteral("брокер отказал в публикации: нет прав на тему (код 0x87)");
+    case 0x90: return QStringLiteral("брокер отказал в публикации: недопустимое имя темы (код 0x90)");
+    case 0x97: return QStringLiteral("брокер отказал в публикации: превышена квота (код 0x97)");
+    case 0x99: return QStringLiteral("брокер отказал в публикации: неверный формат сообщения (код 0x99)");
+    default:
+        return QStringLiteral("брокер отказал в публикации (код 0x%1)").arg(Reason, 2, 16, QLatin1Char('0'));
     }
 }
 
@@ -254,10 +272,12 @@ bool TMqttPublisher::Connect() {
         Drop(QStringLiteral("не удалось создать клиента MQTT"));
         return false;
     }
-    mosquitto_int_option(FMosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    // MQTT 5: a broker that denies a message says so in its PUBACK (under
+    // 3.1.1 it acknowledges it all the same and drops it).
+    mosquitto_int_option(FMosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V5);
     mosquitto_connect_callback_set(FMosq, &TMqttPublisher::OnConnectCb);
     mosquitto_disconnect_callback_set(FMosq, &TMqttPublisher::OnDisconnectCb);
-    mosquitto_publish_callback_set(FMosq, &TMqttPublisher::OnPublishCb);
+    mosquitto_publish_v5_callback_set(FMosq, &TMqttPublisher::OnPublishCb);
     mosquitto_max_inflight_messages_set(FMosq, kWindow + 2);
     const QByteArray StatusTopic = MqttStatusTopic(FSettings.TopicPrefix, FConnPlant).toUtf8();
     const QByteArray Offline("offline");
@@ -342,8 +362,18 @@ void TMqttPublisher::OnDisconnectCb(mosquitto *, void *Self, int Rc) {
     P->FDropReason = Rc == 0 ? QString() : LinkErrorText(MOSQ_ERR_CONN_LOST, P->FAddress);
 }
 
-void TMqttPublisher::OnPublishCb(mosquitto *, void *Self, int Mid) {
-    static_cast<TMqttPublisher *>(Self)->Acknowledged(Mid);
+void TMqttPublisher::OnPublishCb(mosquitto *, void *Self, int Mid, int Reason, const mosquitto_property *) {
+    auto *P = static_cast<TMqttPublisher *>(Self);
+    if (Reason >= 0x80) {
+        // Not delivered: the cursor stays before it, the link is dropped with
+        // the broker's reason and the message goes again after the pause.
+        if (!P->FDropDue) {
+            P->FDropDue = true;
+            P->FDropReason = PubackText(Reason);
+        }
+        return;
+    }
+    P->Acknowledged(Mid);
 }
 
 void TMqttPublisher::Acknowledged(int Mid) {

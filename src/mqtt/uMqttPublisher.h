@@ -103,7 +103,7 @@ private:
 
     static void OnConnectCb(struct mosquitto *, void *Self, int Rc);
     static void OnDisconnectCb(struct mosquitto *, void *Self, int Rc);
-    static void OnPublishCb(struct mosquitto *, void *Self, int Mid);
+    static void OnPublishCb(struct mosquitto *, void *Self, int Mid, int Reason, const struct mqtt5__property *Props);
 
     TMqttPublisherOptions FOptions;
     TMqttSettings FSettings;

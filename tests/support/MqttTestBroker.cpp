@@ -158,6 +158,13 @@ bool TTestBroker::RequirePassword(const QString &User, const QString &Password, 
     return true;
 }
 
+void TTestBroker::SetAcl(const QByteArray &Lines) {
+    FAclFile = FDir.filePath(QStringLiteral("acl"));
+    QFile F(FAclFile);
+    if (F.open(QIODevice::WriteOnly))
+        F.write(Lines);
+}
+
 void TTestBroker::MakeQuiet(int Messages) {
     FQuiet = true;
     FQueuedMessages = Messages;
@@ -182,6 +189,8 @@ bool TTestBroker::Start(QString *Error) {
         C += "allow_anonymous true\n";
     else
         C += "allow_anonymous false\npassword_file " + QFile::encodeName(FPasswordFile) + "\n";
+    if (!FAclFile.isEmpty())
+        C += "acl_file " + QFile::encodeName(FAclFile) + "\n";
     if (FTls)
         C += "cafile " + QFile::encodeName(CaFile()) + "\ncertfile " +
              QFile::encodeName(FDir.filePath(QStringLiteral("server.crt"))) + "\nkeyfile " +

@@ -34,6 +34,9 @@ public:
     // client of Messages messages (a benchmark's broker: the log of every
     // packet would slow it down, and the catch-up outruns the default queue).
     void MakeQuiet(int Messages);
+    // Before the first start: the access control list of the broker (mosquitto's
+    // acl_file lines); what it does not grant is denied.
+    void SetAcl(const QByteArray &Lines);
 
     // Starts the broker (again) on its port and waits until it takes connections.
     bool Start(QString *Error = nullptr);
@@ -53,6 +56,7 @@ private:
     int FPort = 0;
     bool FTls = false;
     QString FPasswordFile;
+    QString FAclFile;
     bool FQuiet = false;
     int FQueuedMessages = 0;
 };

@@ -212,6 +212,30 @@ TEST_F(MqttPublisher, AReadingThatIsNoNumberIsTheSameLiveAndFromTheArchive) {
     EXPECT_TRUE(O.value(QStringLiteral("volume")).isDouble()) << Live.toStdString();
 }
 
+// A broker whose access list denies the state topic: MQTT 5 says so in the
+// PUBACK. Nothing counts as delivered, the cursor stays, and the reason shows.
+TEST_F(MqttPublisher, APublishTheBrokerDeniesIsNotDelivered) {
+    Broker.SetAcl("topic read #\ntopic write lanx1/+/status\n");
+    ASSERT_TRUE(Broker.Start(&Error)) << Error.toStdString();
+    TTestSubscriber Sub(Broker.Port(), QStringLiteral("lanx1/#"));
+    ASSERT_TRUE(Sub.WaitSubscribed());
+    TMqttPublisher Publisher;
+    ASSERT_TRUE(Publisher.Start(SettingsFor(Broker)));
+    ASSERT_TRUE(WaitUntilTrue([&] { return Publisher.Status().Connected(); }));
+    const TDateTime From = Publisher.Status().Cursor;
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(Rig.Engine().PollCycle().Ok());
+    ASSERT_TRUE(WaitUntilTrue([&] { return Publisher.Status().LastError.contains(QStringLiteral("0x87")); }))
+        << Publisher.Status().LastError.toStdString();
+    const TMqttStatus S = Publisher.Status();
+    EXPECT_EQ(S.Published, 0);
+    EXPECT_EQ(ArchiveMs(S.Cursor), ArchiveMs(From));
+    EXPECT_GE(S.Queued, 1);
+    for (const TTestMessage &M : Sub.Messages())
+        EXPECT_NE(M.Topic, kState);
+    Publisher.Stop();
+}
+
 TEST_F(MqttPublisher, ReadingsArchivedBeforePublishingWasEnabledAreNotSent) {
     for (int i = 0; i < 3; ++i)
         ASSERT_TRUE(Rig.Engine().PollCycle().Ok());

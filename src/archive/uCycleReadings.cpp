@@ -1,6 +1,7 @@
 #include "uCycleReadings.h"
 
 #include "uDataCtrl.h"
+#include "uListeners.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,14 +11,8 @@
 
 namespace {
 
-struct TListeners {
-    std::mutex Lock;
-    int NextId = 1;
-    std::vector<std::pair<int, TCycleListener>> List;
-};
-
-TListeners &Listeners() {
-    static TListeners Instance;
+TListenerList<TCycleReadings> &Listeners() {
+    static TListenerList<TCycleReadings> Instance;
     return Instance;
 }
 
@@ -70,26 +65,15 @@ std::int64_t ArchiveMs(TDateTime At) {
 }
 
 int AddCycleListener(TCycleListener Listener) {
-    TListeners &L = Listeners();
-    std::lock_guard Guard(L.Lock);
-    const int Id = L.NextId++;
-    L.List.emplace_back(Id, std::move(Listener));
-    return Id;
+    return Listeners().Add(std::move(Listener));
 }
 
 void RemoveCycleListener(int Id) {
-    TListeners &L = Listeners();
-    std::lock_guard Guard(L.Lock);
-    L.List.erase(std::remove_if(L.List.begin(), L.List.end(), [Id](const auto &E) { return E.first == Id; }),
-                 L.List.end());
+    Listeners().Remove(Id);
 }
 
 void NotifyCycleArchived(const TCycleReadings &Cycle) {
-    TListeners &L = Listeners();
-    std::lock_guard Guard(L.Lock);
-    for (const auto &E : L.List)
-        if (E.second)
-            E.second(Cycle);
+    Listeners().Notify(Cycle);
 }
 
 void TSeriesMarks::Advance(const TCycleReadings &Cycle) {

@@ -6,6 +6,7 @@
 #include "uDateTime.h"
 #include "uGuiSync.h"
 #include "uLanx1Instance.h"
+#include "uLinkState.h"
 #include "uMath.h"
 #include "uSysUtils.h"
 
@@ -380,17 +381,24 @@ TPollCycleResult TRequestDevices::PollCycle() {
     TExchangeGuard Guard(*this);
     TPollCycleResult Result;
     TCycleArchive Cycle; // hands the cycle's readings on when it ends
+    TLinkState Link{QStringLiteral("ok"), 0, QStringLiteral("Норма"), 0};
+    // The first failure of the cycle names the link's state.
+    const auto Failed = [&](std::uint8_t K, TExchangeOutcome Outcome, const QString &Text) {
+        if (Result.Failed.empty())
+            Link = LinkStateOf(Outcome, Text);
+        Result.Failed.push_back({K, Outcome, Text});
+    };
     for (int Kind = 0; Kind <= 30; ++Kind) {
         if (!PollSet.Contains(Kind))
             continue;
         const auto K = static_cast<std::uint8_t>(Kind);
         if (ExecuteRequest(K) != 0) {
-            Result.Failed.push_back({K, LastOutcome(), LastFailureText()});
+            Failed(K, LastOutcome(), LastFailureText());
             continue;
         }
         // Answered, but without a frequency signal the readings did not come.
         if (!Lanx1 || Lanx1->ExchangeState.AsThreeStates() != tsFalse) {
-            Result.Failed.push_back({K, TExchangeOutcome::Done, Lanx1 ? Lanx1->LastErrorText() : QString()});
+            Failed(K, TExchangeOutcome::Done, Lanx1 ? Lanx1->LastErrorText() : QString());
             continue;
         }
         // Every reading of the cycle carries the cycle's one time stamp.
@@ -399,7 +407,31 @@ TPollCycleResult TRequestDevices::PollCycle() {
         else
             TakeCycleReadings(*Lanx1, K, Cycle.Readings);
     }
+    Link.At = Now();
+    ReportLinkState(Link);
     return Result;
+}
+
+TLinkState TRequestDevices::LinkStateOf(TExchangeOutcome Outcome, const QString &Text) const {
+    TLinkState L;
+    L.Error = Outcome == TExchangeOutcome::PortLost || Outcome == TExchangeOutcome::NotSent
+                  ? 0
+                  : (Lanx1 ? Lanx1->LastErrorCode() : 0);
+    L.ErrorText = Text;
+    switch (Outcome) {
+    case TExchangeOutcome::NoAnswer: L.State = QStringLiteral("no answer"); break;
+    case TExchangeOutcome::Corrupt: L.State = QStringLiteral("checksum error"); break;
+    case TExchangeOutcome::Mismatch: L.State = QStringLiteral("mismatch"); break;
+    case TExchangeOutcome::Exception: L.State = QStringLiteral("exception ") + QString::number(L.Error); break;
+    case TExchangeOutcome::Status: L.State = QStringLiteral("status ") + QString::number(L.Error); break;
+    case TExchangeOutcome::PortLost: L.State = QStringLiteral("port lost"); break;
+    case TExchangeOutcome::NotSent: L.State = QStringLiteral("not sent"); break;
+    case TExchangeOutcome::Done:
+        L.State = Lanx1 && Lanx1->NoFrequencySignal() ? QStringLiteral("no signal")
+                                                      : QStringLiteral("device error ") + QString::number(L.Error);
+        break;
+    }
+    return L;
 }
 
 bool TRequestDevices::ArchiveReadings(std::uint8_t Kind) {

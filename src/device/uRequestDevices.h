@@ -6,6 +6,7 @@
 #include "uCustomTimer.h"
 #include "uCycleReadings.h"
 #include "uExchangeStatistics.h"
+#include "uLinkState.h"
 #include "uLog.h"
 #include "uString.h"
 #include "uTransmitter.h"
@@ -153,6 +154,8 @@ private:
     int NextDevice();
     void LogExchange(const QByteArray &Sent, const QByteArray &Reply);
     TExchangeOutcome OutcomeOfReply(bool Done) const;
+    // The link's state after a failure of this outcome (the device object's code).
+    TLinkState LinkStateOf(TExchangeOutcome Outcome, const QString &Text) const;
 
     int FCursor = 0;
     // Line recovery; touched only under the exchange lock.

@@ -36,6 +36,10 @@ QString MqttStatusTopic(const QString &Prefix, int PlantNumber) {
     return Prefix + u'/' + QString::number(PlantNumber) + QStringLiteral("/status");
 }
 
+QString MqttLinkTopic(const QString &Prefix, int PlantNumber) {
+    return Prefix + u'/' + QString::number(PlantNumber) + QStringLiteral("/link");
+}
+
 QString MqttClientId(int PlantNumber) {
     return QStringLiteral("lanx1-") + QSysInfo::machineHostName() + u'-' + QString::number(PlantNumber);
 }
@@ -81,4 +85,13 @@ QByteArray CyclePayload(const TCycleReadings &C) {
     J += QStringLiteral(",\"error\":") + QString::number(C.Error) + QStringLiteral(",\"errorText\":") +
          JsonString(C.ErrorText) + u'}';
     return J.toUtf8();
+}
+
+QByteArray LinkPayload(const TLinkState &Link) {
+    QString J = QStringLiteral("{\"state\":") + JsonString(Link.State) + QStringLiteral(",\"since\":\"") +
+                IsoTimeWithOffset(Link.At) + u'"';
+    if (!Link.Ok())
+        J += QStringLiteral(",\"error\":") + QString::number(Link.Error) + QStringLiteral(",\"errorText\":") +
+             JsonString(Link.ErrorText);
+    return (J + u'}').toUtf8();
 }

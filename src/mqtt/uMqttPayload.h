@@ -1,6 +1,7 @@
 #pragma once
 // The topics and the message of one poll cycle as they go to the broker.
 #include "uCycleReadings.h"
+#include "uLinkState.h"
 
 #include <QByteArray>
 #include <QString>
@@ -8,6 +9,8 @@
 // <prefix>/<plant number>/state and <prefix>/<plant number>/status
 QString MqttStateTopic(const QString &Prefix, int PlantNumber);
 QString MqttStatusTopic(const QString &Prefix, int PlantNumber);
+// <prefix>/<plant number>/link: the device link's state (retained)
+QString MqttLinkTopic(const QString &Prefix, int PlantNumber);
 // lanx1-<host name>-<plant number>
 QString MqttClientId(int PlantNumber);
 
@@ -16,6 +19,11 @@ QString MqttClientId(int PlantNumber);
 QString IsoTimeWithOffset(TDateTime At);
 
 // One JSON object (UTF-8): time, plant, address, the readings the cycle holds
-// (level, volume, frequency) as numbers in their shortest exact form, error
-// and errorText.
+// (level, volume, frequency) as numbers in their shortest exact form (null
+// with "<reading>Reason" for one that is no finite number), error and
+// errorText.
 QByteArray CyclePayload(const TCycleReadings &Cycle);
+
+// The link's state as JSON: {"state":"ok","since":"<ISO time>"}, or with
+// the device's "error" code and "errorText" for any other state.
+QByteArray LinkPayload(const TLinkState &Link);

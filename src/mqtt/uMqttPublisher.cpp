@@ -160,6 +160,7 @@ bool TMqttPublisher::Start(const TMqttSettings &Settings) {
         FStatus.Cursor = std::max({FCursor.Level, FCursor.Volume, FCursor.Frequency});
     }
     FListener = AddCycleListener([this](const TCycleReadings &Cycle) { Submit(Cycle); });
+    FLinkListener = AddLinkListener([this](const TLinkState &Link) { SubmitLink(Link); });
     FThread = std::thread([this] { Run(); });
     return true;
 }
@@ -168,6 +169,10 @@ void TMqttPublisher::Stop() {
     if (FListener) {
         RemoveCycleListener(FListener);
         FListener = 0;
+    }
+    if (FLinkListener) {
+        RemoveLinkListener(FLinkListener);
+        FLinkListener = 0;
     }
     if (!FThread.joinable())
         return;
@@ -200,6 +205,32 @@ void TMqttPublisher::Submit(const TCycleReadings &Cycle) {
         ++FOverflows; // it stays in the archive for the catch-up
     else
         FQueue.push_back(Cycle);
+}
+
+void TMqttPublisher::SubmitLink(const TLinkState &Link) {
+    std::lock_guard Guard(FLock);
+    // A state is told once, with the time it began.
+    if (Link.State == FLink.State)
+        return;
+    FLink = Link;
+    FLinkDue = true;
+}
+
+void TMqttPublisher::PublishLinkIfDue() {
+    TLinkState Link;
+    {
+        std::lock_guard Guard(FLock);
+        if (!FLinkDue || FLink.State.isEmpty())
+            return;
+        Link = FLink;
+        FLinkDue = false;
+    }
+    const QByteArray Payload = LinkPayload(Link);
+    if (mosquitto_publish(FMosq, nullptr, MqttLinkTopic(FSettings.TopicPrefix, FConnPlant).toUtf8().constData(),
+                          Payload.size(), Payload.constData(), 1, true) != MOSQ_ERR_SUCCESS) {
+        std::lock_guard Guard(FLock);
+        FLinkDue = true; // again with the next connection
+    }
 }
 
 void TMqttPublisher::Run() {
@@ -252,6 +283,7 @@ void TMqttPublisher::Run() {
                 FRetryAt = 0;
                 continue;
             }
+            PublishLinkIfDue();
             Pump();
         }
         SaveCursorIfDue(false);
@@ -345,6 +377,11 @@ void TMqttPublisher::OnConnectCb(mosquitto *, void *Self, int Rc) {
     const QByteArray Online("online");
     mosquitto_publish(P->FMosq, nullptr, MqttStatusTopic(P->FSettings.TopicPrefix, P->FConnPlant).toUtf8().constData(),
                       Online.size(), Online.constData(), 1, true);
+    {
+        // The link's state goes (again) to the topic of this connection.
+        std::lock_guard Guard(P->FLock);
+        P->FLinkDue = !P->FLink.State.isEmpty();
+    }
     P->FSent = P->FCursor;
     P->FCatchUp = true;
     P->FBacklog.clear();

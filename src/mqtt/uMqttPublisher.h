@@ -13,6 +13,7 @@
 //
 // A window shows the state by polling Status() or on OnStatusChanged, which is
 // called on the publisher's thread (hand it over to the window's thread).
+#include "uLinkState.h"
 #include "uMqttSettings.h"
 
 #include <QString>
@@ -101,6 +102,8 @@ private:
     void Shutdown();
     QString IniFile() const;
 
+    void SubmitLink(const TLinkState &Link);
+    void PublishLinkIfDue();
     static void OnConnectCb(struct mosquitto *, void *Self, int Rc);
     static void OnDisconnectCb(struct mosquitto *, void *Self, int Rc);
     static void OnPublishCb(struct mosquitto *, void *Self, int Mid, int Reason, const struct mqtt5__property *Props);
@@ -109,6 +112,7 @@ private:
     TMqttSettings FSettings;
     TMqttAddress FAddress;
     int FListener = 0;
+    int FLinkListener = 0;
 
     // Shared with other threads.
     mutable std::mutex FLock;
@@ -121,6 +125,8 @@ private:
     int FPlant = 0;
     int FAddressNumber = 0;
     TMqttStatus FStatus;
+    TLinkState FLink;     // the device link's state, since FLink.At
+    bool FLinkDue = false; // to be published
 
     // The publisher thread's own.
     struct mosquitto *FMosq = nullptr;

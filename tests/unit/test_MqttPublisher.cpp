@@ -14,6 +14,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSet>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <limits>
 
@@ -234,6 +235,58 @@ TEST_F(MqttPublisher, APublishTheBrokerDeniesIsNotDelivered) {
     for (const TTestMessage &M : Sub.Messages())
         EXPECT_NE(M.Topic, kState);
     Publisher.Stop();
+}
+
+// A device that stops answering, refuses, and comes back: the retained link
+// topic says each state once, with its time and the device's real code and text.
+TEST_F(MqttPublisher, TheLinkTopicShowsADeadDevice) {
+    ASSERT_TRUE(Broker.Start(&Error)) << Error.toStdString();
+    TTestSubscriber Sub(Broker.Port(), QStringLiteral("lanx1/#"));
+    ASSERT_TRUE(Sub.WaitSubscribed());
+    TMqttPublisher Publisher;
+    ASSERT_TRUE(Publisher.Start(SettingsFor(Broker)));
+    ASSERT_TRUE(WaitUntilTrue([&] { return Publisher.Status().Connected(); }));
+    const QString Link = QStringLiteral("lanx1/0/link");
+    const auto Links = [&] {
+        std::vector<QJsonObject> L;
+        for (const TTestMessage &M : Sub.Messages())
+            if (M.Topic == Link)
+                L.push_back(QJsonDocument::fromJson(M.Payload).object());
+        return L;
+    };
+    const auto WaitLinks = [&](std::size_t Count) {
+        return Sub.WaitFor([&](const std::vector<TTestMessage> &All) {
+            return std::size_t(std::count_if(All.begin(), All.end(), [&](const TTestMessage &M) { return M.Topic == Link; })) >= Count;
+        });
+    };
+    ASSERT_TRUE(Rig.Engine().PollCycle().Ok());
+    ASSERT_TRUE(WaitLinks(1));
+    Rig.Sim().SetFault(TSimFault::Silence);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_FALSE(Rig.Engine().PollCycle().Ok());
+    ASSERT_TRUE(WaitLinks(2));
+    Rig.Sim().ClearFaults();
+    Rig.Sim().SetFault(TSimFault::Exception, 4);
+    EXPECT_FALSE(Rig.Engine().PollCycle().Ok());
+    ASSERT_TRUE(WaitLinks(3));
+    Rig.Sim().ClearFaults();
+    ASSERT_TRUE(Rig.Engine().PollCycle().Ok());
+    ASSERT_TRUE(WaitLinks(4));
+    Publisher.Stop();
+
+    const std::vector<QJsonObject> L = Links();
+    ASSERT_EQ(L.size(), 4u); // each state once
+    EXPECT_EQ(L[0].value("state").toString(), QStringLiteral("ok"));
+    EXPECT_FALSE(L[0].contains("error"));
+    EXPECT_EQ(L[1].value("state").toString(), QStringLiteral("no answer"));
+    EXPECT_EQ(L[1].value("error").toInt(), -1);
+    EXPECT_EQ(L[1].value("errorText").toString(), QStringLiteral("Нет ответа от устройства"));
+    EXPECT_EQ(L[2].value("state").toString(), QStringLiteral("exception 4"));
+    EXPECT_EQ(L[2].value("error").toInt(), 4);
+    EXPECT_EQ(L[3].value("state").toString(), QStringLiteral("ok"));
+    for (const QJsonObject &O : L)
+        EXPECT_FALSE(O.value("since").toString().isEmpty());
+    EXPECT_LT(L[1].value("since").toString(), L[2].value("since").toString());
 }
 
 TEST_F(MqttPublisher, ReadingsArchivedBeforePublishingWasEnabledAreNotSent) {

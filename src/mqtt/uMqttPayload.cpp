@@ -62,26 +62,29 @@ QString ReadingReason(double Value) {
     return {};
 }
 
-// ,"level":42.5 — or, for a value JSON has no number for, ,"level":null,"levelReason":"not a number"
-QString ReadingField(const char *Name, double Value) {
+// ,"level":42.5 — or, for a value JSON has no number for, ,"level":null,"levelReason":"not a number" —
+// and ,"levelUnit":"%" where the unit is known.
+QString ReadingField(const char *Name, double Value, const QString &Unit) {
     const QString Key = QLatin1String(Name);
-    if (std::isfinite(Value))
-        return QStringLiteral(",\"") + Key + QStringLiteral("\":") + ExactNumberText(Value);
-    return QStringLiteral(",\"") + Key + QStringLiteral("\":null,\"") + Key + QStringLiteral("Reason\":") +
-           JsonString(ReadingReason(Value));
+    QString F = std::isfinite(Value) ? QStringLiteral(",\"") + Key + QStringLiteral("\":") + ExactNumberText(Value)
+                                     : QStringLiteral(",\"") + Key + QStringLiteral("\":null,\"") + Key +
+                                           QStringLiteral("Reason\":") + JsonString(ReadingReason(Value));
+    if (!Unit.isEmpty())
+        F += QStringLiteral(",\"") + Key + QStringLiteral("Unit\":") + JsonString(Unit);
+    return F;
 }
 
 } // namespace
 
-QByteArray CyclePayload(const TCycleReadings &C) {
+QByteArray CyclePayload(const TCycleReadings &C, const TMqttUnits &Units) {
     QString J = QStringLiteral("{\"time\":\"") + IsoTimeWithOffset(C.At) + QStringLiteral("\",\"plant\":") +
                 QString::number(C.PlantNumber) + QStringLiteral(",\"address\":") + QString::number(C.Address);
     if (C.Level)
-        J += ReadingField("level", *C.Level);
+        J += ReadingField("level", *C.Level, Units.Level);
     if (C.Volume)
-        J += ReadingField("volume", *C.Volume);
+        J += ReadingField("volume", *C.Volume, Units.Volume);
     if (C.Frequency)
-        J += ReadingField("frequency", *C.Frequency);
+        J += ReadingField("frequency", *C.Frequency, Units.Frequency);
     J += QStringLiteral(",\"error\":") + QString::number(C.Error) + QStringLiteral(",\"errorText\":") +
          JsonString(C.ErrorText) + u'}';
     return J.toUtf8();

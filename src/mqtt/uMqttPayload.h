@@ -18,11 +18,17 @@ QString MqttClientId(int PlantNumber);
 // moment: 2026-12-08T23:28:31.328+03:00.
 QString IsoTimeWithOffset(TDateTime At);
 
+// The units of the readings, as their value descriptions give them ("%");
+// an empty one is left out of the message.
+struct TMqttUnits {
+    QString Level, Volume, Frequency;
+};
+
 // One JSON object (UTF-8): time, plant, address, the readings the cycle holds
 // (level, volume, frequency) as numbers in their shortest exact form (null
-// with "<reading>Reason" for one that is no finite number), error and
-// errorText.
-QByteArray CyclePayload(const TCycleReadings &Cycle);
+// with "<reading>Reason" for one that is no finite number), each followed by
+// "<reading>Unit" where Units give one, error and errorText.
+QByteArray CyclePayload(const TCycleReadings &Cycle, const TMqttUnits &Units = {});
 
 // The link's state as JSON: {"state":"ok","since":"<ISO time>"}, or with
 // the device's "error" code and "errorText" for any other state.

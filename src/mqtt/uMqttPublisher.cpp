@@ -159,6 +159,11 @@ bool TMqttPublisher::Start(const TMqttSettings &Settings) {
         FStatus.LastError = CursorError;
         FStatus.Cursor = std::max({FCursor.Level, FCursor.Volume, FCursor.Frequency});
     }
+    // The units as the value descriptions give them, one set for live and
+    // archived cycles alike.
+    FUnits = Lanx1 ? TMqttUnits{Lanx1->Level.Description.Dimension, Lanx1->Volume.Description.Dimension,
+                                Lanx1->Frequency.Description.Dimension}
+                   : TMqttUnits{};
     FListener = AddCycleListener([this](const TCycleReadings &Cycle) { Submit(Cycle); });
     FLinkListener = AddLinkListener([this](const TLinkState &Link) { SubmitLink(Link); });
     FThread = std::thread([this] { Run(); });
@@ -507,7 +512,7 @@ void TMqttPublisher::Pump() {
         TCycleReadings C;
         if (!NextCycle(C))
             break;
-        const QByteArray Payload = CyclePayload(C);
+        const QByteArray Payload = CyclePayload(C, FUnits);
         int Mid = 0;
         const int Rc = mosquitto_publish(FMosq, &Mid, Topic.constData(), Payload.size(), Payload.constData(), 1, false);
         if (Rc != MOSQ_ERR_SUCCESS) {

@@ -14,6 +14,7 @@
 // A window shows the state by polling Status() or on OnStatusChanged, which is
 // called on the publisher's thread (hand it over to the window's thread).
 #include "uLinkState.h"
+#include "uMqttPayload.h"
 #include "uMqttSettings.h"
 
 #include <QString>
@@ -110,6 +111,7 @@ private:
 
     TMqttPublisherOptions FOptions;
     TMqttSettings FSettings;
+    TMqttUnits FUnits;
     TMqttAddress FAddress;
     int FListener = 0;
     int FLinkListener = 0;

@@ -131,8 +131,10 @@ TEST_F(MqttPublisher, EveryCycleArrivesWithItsReadings) {
     ASSERT_EQ(DistinctTimes(States), ExpectedTimes(Archived));
     for (std::size_t i = 0; i < 5; ++i) {
         const QJsonObject O = QJsonDocument::fromJson(States[i].Payload).object();
-        EXPECT_EQ(O.keys(), (QStringList{"address", "error", "errorText", "frequency", "level", "plant", "time",
-                                         "volume"}));
+        // Level and volume with the unit of their descriptions; the frequency's names none.
+        EXPECT_EQ(O.keys(), (QStringList{"address", "error", "errorText", "frequency", "level", "levelUnit", "plant",
+                                         "time", "volume", "volumeUnit"}));
+        EXPECT_EQ(O.value("levelUnit").toString(), QStringLiteral("%"));
         EXPECT_EQ(O.value("plant").toInt(-1), 0);
         EXPECT_EQ(O.value("address").toInt(), 1);
         // The device's readings are singles: their shortest text reads back to the same single.

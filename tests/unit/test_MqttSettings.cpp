@@ -165,6 +165,9 @@ TEST(MqttPayload, TopicsAndMessage) {
     C.ErrorText = QStringLiteral("a \"b\"\\");
     EXPECT_TRUE(CyclePayload(C).contains(",\"level\":0.1,\"error\":3,\"errorText\":\"a \\\"b\\\"\\\\\"}"));
     EXPECT_FALSE(CyclePayload(C).contains("volume"));
+    // Each reading with its unit, where the description gives one.
+    EXPECT_TRUE(CyclePayload(C, {QStringLiteral("%"), QStringLiteral("м³"), QString()})
+                    .contains(QStringLiteral(",\"level\":0.1,\"levelUnit\":\"%\",\"error\":3").toUtf8()));
 }
 
 // A reading JSON has no number for is null, with the reason beside it, and

@@ -224,7 +224,8 @@ TEST_F(MqttWindow, TurnedOnInTheDialogItPublishesEveryCycleAndShowsItsState) {
     ASSERT_NE(Last, All.rend());
     EXPECT_EQ(Last->Topic, QStringLiteral("lanx1/%1/state").arg(Lanx1->PlantNumber()));
     EXPECT_EQ(QJsonDocument::fromJson(Last->Payload).object().keys(),
-              (QStringList{"address", "error", "errorText", "level", "plant", "time", "volume"}));
+              (QStringList{"address", "error", "errorText", "level", "levelUnit", "plant", "time", "volume",
+                           "volumeUnit"}));
 
     // Turned off: the broker is told, the panel goes, the publisher stops.
     EditSettings([&](TFormMqttSettings &D) {

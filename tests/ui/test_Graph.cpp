@@ -6,6 +6,7 @@
 #include "rGraph.h"
 #include "uBDE.h"
 #include "uDataCtrl.h"
+#include "uGapGraph.h"
 #include "uGraphAxes.h"
 #include "uGraphData.h"
 #include "uIniFile.h"
@@ -24,6 +25,7 @@
 #include <QTimer>
 #include <QLabel>
 #include <QStatusBar>
+#include <cmath>
 #include <gtest/gtest.h>
 #include <qcustomplot.h>
 #include <sqlite3.h>
@@ -208,6 +210,37 @@ TEST_F(GraphTest, NoArchiveShowsMessageAndTakesLivePoints) {
     F.Action(QStringLiteral("actPointsFalse"))->trigger();
     EXPECT_TRUE(F.Series2()->data()->isEmpty());
     EXPECT_FALSE(F.Series2()->visible());
+}
+
+// Readings a second apart, then none for three hours (a night without
+// polling): the line joins the readings of each run and breaks between them,
+// on screen and in the printed report.
+TEST_F(GraphTest, TheLineBreaksWherePollingPaused) {
+    for (int i = 0; i < 3; ++i) {
+        Write(At(2026, 2, 10, 8, 0, i), 10 + i);
+        Write(At(2026, 2, 10, 11, 0, i), 50 + i);
+    }
+    TFormGraph F;
+    F.Open(QStringLiteral("aLevel"), &Level, QStringLiteral("График"), At(2026, 2, 10, 7), At(2026, 2, 10, 12));
+    ASSERT_EQ(F.Data()->size(), 6);
+    auto *Line = dynamic_cast<TGapGraph *>(F.Series1());
+    ASSERT_NE(Line, nullptr);
+    EXPECT_EQ(Line->MaxGap(), 60.0);
+    const auto Breaks = [](const QVector<QCPGraphData> &Points) {
+        return std::count_if(Points.begin(), Points.end(), [](const QCPGraphData &P) { return std::isnan(P.value); });
+    };
+    const QVector<QCPGraphData> Points = Line->LinePoints();
+    EXPECT_EQ(Breaks(Points), 1);
+    EXPECT_EQ(Points.size(), 7);
+
+    TRepGraph Report;
+    Report.Fill(F.windowTitle(), F.Chart(), F.Series1(), F.Points());
+    auto *Printed = dynamic_cast<TGapGraph *>(Report.Series1());
+    ASSERT_NE(Printed, nullptr);
+    EXPECT_EQ(Printed->MaxGap(), 60.0);
+    // Gaps of a poll period or two are joined.
+    EXPECT_EQ(TGapGraph::MaxGapFor(1000), 60.0);
+    EXPECT_EQ(TGapGraph::MaxGapFor(30000), 300.0);
 }
 
 TEST_F(GraphTest, RangeOverNewYearReadsThreeDayFolders) {

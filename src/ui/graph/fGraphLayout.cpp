@@ -1,6 +1,9 @@
 // The graph window's controls: chart, scroll bar, status panels, actions,
 // tool bar and menus.
 #include "fGraph.h"
+
+#include "uGapGraph.h"
+#include "uRequestDevices.h"
 #include "uFormat.h"
 #include "uTextFit.h"
 
@@ -36,7 +39,12 @@ void TFormGraph::CreateChart() {
     FChart->yAxis->setRange(0, 100);
 
     FData = QSharedPointer<TGraphData>::create();
-    FSeries1 = FChart->addGraph();
+    // The line breaks where polling paused (ten poll periods, a minute at least).
+    auto *Line = new TGapGraph(FChart->xAxis, FChart->yAxis);
+    Line->SetMaxGap(TGapGraph::MaxGapFor(RequestDevices && RequestDevices->ReqDevicesTimer
+                                             ? RequestDevices->ReqDevicesTimer->Interval()
+                                             : 1000));
+    FSeries1 = Line;
     FSeries1->setName(QStringLiteral("Series1"));
     FSeries1->setPen(QPen(Qt::blue));
     FSeries1->setAdaptiveSampling(true);

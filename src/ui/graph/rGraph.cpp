@@ -2,6 +2,7 @@
 
 #include "uDateTime.h"
 #include "uFormat.h"
+#include "uGapGraph.h"
 #include "uGraphAxes.h"
 
 #include <QAction>
@@ -70,7 +71,7 @@ TRepGraph::TRepGraph(QObject *Parent) : QObject(Parent), FTitle(QStringLiteral("
         A->setTickLabelFont(PixelFont(11));
         A->setLabelFont(PixelFont(kLabelFontPx));
     }
-    FSeries1 = FChart->addGraph();
+    FSeries1 = new TGapGraph(FChart->xAxis, FChart->yAxis);
     FSeries1->setName(QStringLiteral("Series1"));
     FSeries1->setPen(QPen(Qt::blue));
     FSeries1->setAdaptiveSampling(true);
@@ -97,6 +98,9 @@ void TRepGraph::Fill(const QString &Caption, const QCustomPlot *Source, const QC
         for (; Begin != End; ++Begin)
             Copy.append(*Begin);
         FSeries1->data()->set(Copy, true);
+        // The printed line breaks where the window's does.
+        if (const auto *Gaps = dynamic_cast<const TGapGraph *>(Series))
+            static_cast<TGapGraph *>(FSeries1)->SetMaxGap(Gaps->MaxGap());
 
         FSeries1->setScatterStyle(Points ? QCPScatterStyle(QCPScatterStyle::ssSquare, Qt::blue, 1)
                                          : QCPScatterStyle(QCPScatterStyle::ssNone));

@@ -2,6 +2,7 @@
 
 #include "uFormat.h"
 
+#include <QCoreApplication>
 #include <QSysInfo>
 #include <cmath>
 
@@ -41,7 +42,11 @@ QString MqttLinkTopic(const QString &Prefix, int PlantNumber) {
 }
 
 QString MqttClientId(int PlantNumber) {
-    return QStringLiteral("lanx1-") + QSysInfo::machineHostName() + u'-' + QString::number(PlantNumber);
+    // The process as well: two programs on one host that publish (for a
+    // while, or for good) under one plant number would otherwise take the
+    // broker's session from each other, over and over.
+    return QStringLiteral("lanx1-") + QSysInfo::machineHostName() + u'-' + QString::number(PlantNumber) + u'-' +
+           QString::number(QCoreApplication::applicationPid());
 }
 
 QString IsoTimeWithOffset(TDateTime At) {

@@ -11,7 +11,7 @@ QString MqttStateTopic(const QString &Prefix, int PlantNumber);
 QString MqttStatusTopic(const QString &Prefix, int PlantNumber);
 // <prefix>/<plant number>/link: the device link's state (retained)
 QString MqttLinkTopic(const QString &Prefix, int PlantNumber);
-// lanx1-<host name>-<plant number>
+// lanx1-<host name>-<plant number>-<process id>
 QString MqttClientId(int PlantNumber);
 
 // A local time stamp as ISO 8601 with milliseconds and the UTC offset of that

@@ -16,6 +16,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QSet>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -100,6 +101,32 @@ TEST_F(MqttCtl, PollPublishesAndALaterRunCatchesUp) {
         if (M.Topic == QLatin1String("tanks/0/state")) {
             EXPECT_EQ(QJsonDocument::fromJson(M.Payload).object().value("level").toDouble(), 42.5) << M.Payload.toStdString();
         }
+}
+
+// Two runs on one host, each polling a transducer whose plant number it has
+// not read, publish side by side: neither takes the other's session.
+TEST_F(MqttCtl, TwoRunsOnOneHostKeepTheirOwnSessions) {
+    if (TTestBroker::Program().isEmpty())
+        GTEST_SKIP() << "mosquitto is not installed (scripts/setup installs it)";
+    TTestBroker Broker;
+    QString Error;
+    ASSERT_TRUE(Broker.Start(&Error)) << Error.toStdString();
+    TSimulatorFixture Other;
+    QTemporaryDir OtherFolder;
+    WriteAll(OtherFolder.filePath(QStringLiteral("INI/ComPort.ini")), kComPort);
+    QProcess Runs[2];
+    const QString Ports[2] = {Sim.PortName(), Other.PortName()};
+    const QString Folders[2] = {Folder.Path(), OtherFolder.path()};
+    for (int i = 0; i < 2; ++i) {
+        Runs[i].setWorkingDirectory(Folders[i]);
+        Runs[i].start(BuiltCtl(), {"--port", Ports[i], "poll", "--period", "100", "--count", "15", "--kinds", "3",
+                                   "--mqtt", Broker.Url()});
+    }
+    for (QProcess &P : Runs) {
+        ASSERT_TRUE(P.waitForFinished(60000));
+        EXPECT_EQ(P.exitCode(), 0) << P.readAllStandardError().toStdString();
+    }
+    EXPECT_FALSE(Broker.Log().contains(QStringLiteral("already connected"))) << Broker.Log().toStdString();
 }
 
 TEST_F(MqttCtl, OptionsAreChecked) {

@@ -6,6 +6,7 @@
 #include "uMqttSettings.h"
 #include "uWin1251.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -139,7 +140,7 @@ TEST(MqttPayload, TopicsAndMessage) {
     EXPECT_EQ(MqttStateTopic(QStringLiteral("lanx1"), 4321), QStringLiteral("lanx1/4321/state"));
     EXPECT_EQ(MqttStatusTopic(QStringLiteral("lanx1"), 0), QStringLiteral("lanx1/0/status"));
     EXPECT_TRUE(MqttClientId(7).startsWith(QStringLiteral("lanx1-")));
-    EXPECT_TRUE(MqttClientId(7).endsWith(QStringLiteral("-7")));
+    EXPECT_TRUE(MqttClientId(7).endsWith(QStringLiteral("-7-") + QString::number(QCoreApplication::applicationPid())));
 
     TCycleReadings C;
     C.At = At(2026, 12, 8, 23, 28, 31, 328);

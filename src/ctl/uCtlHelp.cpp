@@ -122,7 +122,9 @@ QString CommandHelp(const QString &Command) {
             "                (mqtt://host[:port], mqtts://host[:port] for TLS), QoS 1, on\n"
             "                PREFIX/<plant number>/state; readings the broker missed (it\n"
             "                was down, or nobody published) are sent from the archive first,\n"
-            "                from the cursor kept in INI/Mqtt.ini\n"
+            "                from the cursor kept in INI/Mqtt.ini; the link to the device\n"
+            "                goes to PREFIX/<plant number>/link (MQTT 5). No user or\n"
+            "                password in URL: --user and --password-file\n"
             "  --topic PREFIX  topic prefix (default lanx1)\n"
             "  --user U      user name for the broker; --password-file F: its password,\n"
             "                the first line of F\n"
@@ -139,7 +141,7 @@ QString CommandHelp(const QString &Command) {
             "request byte written to the complete reply, and the histogram counts the\n"
             "answered exchanges in 5 ms steps up to the read time-out, the last step also\n"
             "holding any later ones.) The status is 1 when any exchange or archive write\n"
-            "failed.\n");
+            "failed, or with --mqtt when cycles stay unacknowledged at the end.\n");
     if (Command == QLatin1String("stats"))
         return QStringLiteral(
             "Usage: lanx1ctl stats [--count N] [--kind K] [--block 1|2]\n"

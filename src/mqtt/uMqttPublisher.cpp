@@ -116,8 +116,10 @@ bool TMqttPublisher::Start(const TMqttSettings &Settings) {
     QString CursorError;
     FCursor = FOptions.SaveCursor ? LoadMqttCursor(IniFile()) : TSeriesMarks{};
     if (FCursor.Empty()) {
-        // Publishing starts now: what was archived before is not owed.
-        const TDateTime T = Now();
+        // Publishing starts now: what was archived before is not owed. The
+        // mark lies just before now (or before a cycle being written), so a
+        // cycle stamped in this very millisecond is owed, not passed over.
+        const TDateTime T = ArchiveHorizon();
         FCursor = {T, T, T};
         if (FOptions.SaveCursor)
             SaveMqttCursor(FCursor, IniFile(), &CursorError);

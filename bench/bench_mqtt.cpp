@@ -142,6 +142,7 @@ int main(int argc, char **argv) {
     PollSet.Include(rkReadVolume);
     PollSet.Include(rkReadFrequency);
     auto Engine = std::make_unique<TRequestDevices>();
+    RequestDevices = Engine.get();
 
     // The backlog: 100,000 cycles archived before now, the cursor before them.
     const TDateTime First = Now() - 1.0;
@@ -154,6 +155,10 @@ int main(int argc, char **argv) {
               .arg(kCycles)
               .arg(std::chrono::duration<double>(TClock::now() - Clock).count(), 0, 'f', 1));
     PollCycles(*Engine, 10); // the port and the archive's day files warmed up first
+    if (!Engine->LearnPlantNumberNow()) {
+        Print(QStringLiteral("bench_mqtt: the simulator did not tell its plant number"));
+        return 1;
+    }
     const double Before = PollCycles(*Engine, kPollCycles);
 
     mosquitto_lib_init();
@@ -168,7 +173,7 @@ int main(int argc, char **argv) {
     double Rates[2] = {0, 0};
     for (const int MaxRate : {1000, 1000000}) {
         const int Run = MaxRate == 1000 ? 0 : 1;
-        SaveMqttCursor({First - 1.0 / 86400000, First - 1.0 / 86400000, First - 1.0 / 86400000});
+        SaveMqttCursor(ArchiveCursorAt({First - 1.0 / 86400000, First - 1.0 / 86400000, First - 1.0 / 86400000}));
         Counter.Count = 0;
         TMqttSettings S;
         S.Url = Broker.Url();
@@ -205,6 +210,7 @@ int main(int argc, char **argv) {
               .arg(During, 0, 'f', 2)
               .arg(Before, 0, 'f', 2)
               .arg(Ratio >= 0.95 && Ratio <= 1.05 ? QStringLiteral("ok") : QStringLiteral("MISSED")));
+    RequestDevices = nullptr;
     Engine.reset();
     DestroyLanx1();
     Sim.Stop();

@@ -1,5 +1,6 @@
 #include "uArchiveDb.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 #include <sqlite3.h>
 
@@ -193,6 +194,25 @@ bool ParseArchiveTime(const char *Text, std::size_t Length, TDateTime &Value) {
     const double Whole = static_cast<double>(Days);
     Value = Days >= 0 ? Whole + Fraction : Whole - Fraction;
     return true;
+}
+
+int LocalUtcOffset(TDateTime Local) {
+    // Zones change their offset on a quarter hour at the least.
+    struct TCache {
+        long long Slot = -1;
+        int Offset = 0;
+    };
+    thread_local TCache Cache;
+    if (!std::isfinite(Local))
+        return 0;
+    const auto Slot = static_cast<long long>(std::floor(Local * 96));
+    if (Slot != Cache.Slot) {
+        int Y = 0, M = 0, D = 0;
+        const QDateTime T = DateTimeToQt(Local);
+        Cache.Offset = T.isValid() && ArchiveDate(Local, Y, M, D) ? T.offsetFromUtc() : 0;
+        Cache.Slot = Slot;
+    }
+    return Cache.Offset;
 }
 
 QString ImmutableArchiveUri(const QString &Path) {

@@ -46,6 +46,15 @@ bool ArchiveDayNumber(TDateTime Value, long long &Day);
 // The TDateTime of a civil date at midnight; false for an invalid date.
 bool ArchiveDateValue(int Year, int Month, int Day, TDateTime &Value);
 
+// Seconds east of UTC that local time had at the local time Local, for rows
+// stored without their offset: in an hour that local time repeats, the first
+// pass's. Cached by the hour, since rows come in runs of one hour.
+int LocalUtcOffset(TDateTime Local);
+// The true instant of a local time taken with Offset (seconds east of UTC), as
+// a TDateTime in UTC: the order in which readings were taken, whatever the
+// local clock said.
+inline TDateTime ArchiveUtc(TDateTime Local, int Offset) { return Local - Offset / 86400.0; }
+
 // The SQLite URI (to be opened with SQLITE_OPEN_URI) that reads the database
 // file Path as immutable: no locks, no WAL index (-shm) and no journal, so the
 // file can be read where nothing may be written beside it. Rows still in a

@@ -98,7 +98,20 @@ QString SqliteReason(int Rc) {
     }
 }
 
-TInsertResult InsertRow(const QString &Path, const QString &Name, const QByteArray &DT, double V) {
+// Tables of older versions have V and DT only: the other fields are added
+// (which changes nothing of the rows already there).
+bool AddRowExtras(TArchiveDb &Db, const QString &Name) {
+    const QByteArray Table = QuotedArchiveName(Name);
+    const QByteArray Sql = "ALTER TABLE " + Table + " ADD COLUMN OFS INTEGER; ALTER TABLE " + Table +
+                           " ADD COLUMN PLANT INTEGER;";
+    if (Db.Exec(Sql.constData()))
+        return true;
+    qCWarning(lcArchive) << "cannot add the offset and plant fields to" << Name << Db.ErrorText();
+    return false;
+}
+
+TInsertResult InsertRow(const QString &Path, const QString &Name, const QByteArray &DT, double V, int Offset,
+                        std::optional<int> Plant) {
     TArchiveDb Db;
     if (!Db.Open(Path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX)) {
         qCWarning(lcArchive) << "cannot open" << Path << Db.ErrorText();
@@ -110,12 +123,22 @@ TInsertResult InsertRow(const QString &Path, const QString &Name, const QByteArr
     // cap the rate at the disk's sync latency. Readings reach the OS at once
     // (a crash of the program loses none); a power cut may lose the last ones.
     Db.Exec("PRAGMA synchronous=OFF");
-    TArchiveStatement Insert(Db, "INSERT INTO " + QuotedArchiveName(Name) + " (V, DT) VALUES (?1, ?2)");
+    const QByteArray Sql = "INSERT INTO " + QuotedArchiveName(Name) + " (V, DT, OFS, PLANT) VALUES (?1, ?2, ?3, ?4)";
+    std::optional<TArchiveStatement> Insert;
+    Insert.emplace(Db, Sql);
+    if (!Insert->Prepared() && Db.ErrorText().contains(QLatin1String("no column named")) && AddRowExtras(Db, Name))
+        Insert.emplace(Db, Sql);
     int Rc = Db.ErrorCode();
-    if (Insert.Prepared()) {
-        sqlite3_bind_double(Insert.Handle(), 1, V);
-        sqlite3_bind_text(Insert.Handle(), 2, DT.constData(), static_cast<int>(DT.size()), SQLITE_STATIC);
-        Rc = sqlite3_step(Insert.Handle());
+    if (Insert->Prepared()) {
+        sqlite3_stmt *S = Insert->Handle();
+        sqlite3_bind_double(S, 1, V);
+        sqlite3_bind_text(S, 2, DT.constData(), static_cast<int>(DT.size()), SQLITE_STATIC);
+        sqlite3_bind_int(S, 3, Offset);
+        if (Plant)
+            sqlite3_bind_int(S, 4, *Plant);
+        else
+            sqlite3_bind_null(S, 4);
+        Rc = sqlite3_step(S);
         if (Rc == SQLITE_DONE)
             return TInsertResult::Done;
         Rc = Db.ErrorCode();
@@ -150,7 +173,7 @@ bool CreateTableIn(const QString &Path, const QString &Name, int Flags) {
         return false;
     }
     const QByteArray Sql = "PRAGMA journal_mode=WAL; CREATE TABLE IF NOT EXISTS " + QuotedArchiveName(Name) +
-                           " (V REAL, DT TEXT);";
+                           " (V REAL, DT TEXT, OFS INTEGER, PLANT INTEGER);";
     if (!Db.Exec(Sql.constData())) {
         qCWarning(lcArchive) << "cannot create the table in" << Path << Db.ErrorText();
         NoteWriteFailure(Path, SqliteReason(Db.ErrorCode()));
@@ -296,7 +319,8 @@ QString ArchiveWriteFailure() {
     return GLastWriteFailure;
 }
 
-bool ArchiveWrite(const QString &Name, const QString &FileName, TDateTime DT, double V) {
+bool ArchiveWrite(const QString &Name, const QString &FileName, TDateTime DT, double V,
+                  const TArchiveRowExtras &Extras) {
     const QString Table = Name.trimmed();
     if (!IsArchiveName(Table)) {
         qCWarning(lcArchive) << "refused series name" << Name;
@@ -316,11 +340,13 @@ bool ArchiveWrite(const QString &Name, const QString &FileName, TDateTime DT, do
         if (!CreateArchiveTable(Path))
             return false;
     }
-    switch (InsertRow(Path, Table, Time, V)) {
+    const int Offset = Extras.UtcOffset ? *Extras.UtcOffset : LocalUtcOffset(DT);
+    switch (InsertRow(Path, Table, Time, V, Offset, Extras.PlantNumber)) {
     case TInsertResult::Done:
         return true;
     case TInsertResult::Broken:
-        return MoveAside(Path) && CreateArchiveTable(Path) && InsertRow(Path, Table, Time, V) == TInsertResult::Done;
+        return MoveAside(Path) && CreateArchiveTable(Path) &&
+               InsertRow(Path, Table, Time, V, Offset, Extras.PlantNumber) == TInsertResult::Done;
     case TInsertResult::Failed:
         break;
     }

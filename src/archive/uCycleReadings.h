@@ -12,15 +12,43 @@
 #include <optional>
 #include <vector>
 
+// The plant number of a cycle whose device has not told it.
+inline constexpr int kPlantUnknown = -1;
+
+// Where a reading lies in the archive: its day and its row in that day's table
+// of its series. Rows lie in the order they were taken, so this is the
+// archive's own order, whatever the clock said.
+struct TArchivePlace {
+    long long Day = 0;    // whole days since 1899-12-30; 0: before everything
+    std::int64_t Row = 0; // the row's id in the day table; 0: before its first row
+    friend bool operator==(const TArchivePlace &, const TArchivePlace &) = default;
+    friend auto operator<=>(const TArchivePlace &, const TArchivePlace &) = default;
+};
+
+struct TCycleReadings;
+
+// Per series, the place up to which (inclusive) readings are accounted for.
+struct TArchiveCursor {
+    TArchivePlace Level;
+    TArchivePlace Volume;
+    TArchivePlace Frequency;
+    bool Empty() const { return Level == TArchivePlace{} && Volume == TArchivePlace{} && Frequency == TArchivePlace{}; }
+    // Moves the place of every series the cycle holds to its reading's place.
+    void Advance(const TCycleReadings &Cycle);
+};
+
 struct TCycleReadings {
-    TDateTime At = 0; // the archive's time stamp of every reading of the cycle
+    TDateTime At = 0;  // the archive's time stamp of every reading of the cycle (local time)
+    int UtcOffset = 0; // seconds east of UTC the cycle was taken with
     std::optional<double> Level;
     std::optional<double> Volume;
     std::optional<double> Frequency;
-    int PlantNumber = 0;
+    int PlantNumber = kPlantUnknown;
     int Address = 0;
     int Error = 0;     // the device's error code when the readings came
     QString ErrorText; // its text ("Норма")
+    // Where the readings lie in the archive (only for cycles read from it).
+    TArchiveCursor Places;
     bool Empty() const { return !Level && !Volume && !Frequency; }
 };
 
@@ -52,7 +80,11 @@ public:
     TCycleArchive(const TCycleArchive &) = delete;
     TCycleArchive &operator=(const TCycleArchive &) = delete;
     TDateTime At();
+    int UtcOffset(); // of the same instant
     TCycleReadings Readings;
+
+private:
+    std::uint64_t FNumber = 0;
 };
 
 // The latest time stamp up to which (inclusive) the archive holds only whole
@@ -73,11 +105,28 @@ struct TSeriesMarks {
     bool Owes(const TCycleReadings &Cycle) const;
 };
 
-// The cycles archived after the marks (each series after its own mark) and no
-// later than Horizon (0: no bound), oldest first, at most MaxCycles of them.
-// Readings of different series with the same time stamp form one cycle. Plant
-// number and address are left 0, the error 0 with its text "Норма" (only
-// readings that came normally are archived). Failed is set when a day table
-// that exists could not be read.
+// The cycles archived after the cursor (each series after its own place), in
+// the order they were taken, at most MaxCycles of them; the readings of a
+// cycle this process is still writing are left for later, so that no cycle is
+// read in halves. Readings of different series with the same time stamp and
+// offset form one cycle. The plant number is the one stored with the readings
+// (kPlantUnknown for rows without it), the address 0, the error 0 with its text
+// "Норма" (only readings that came normally are archived). Failed is set when a
+// day table that exists could not be read.
+std::vector<TCycleReadings> ReadCyclesAfter(const TArchiveCursor &After, std::size_t MaxCycles,
+                                            bool *Failed = nullptr);
+// The cycles after the cursor, counted without reading them.
+std::int64_t CountCyclesAfter(const TArchiveCursor &After);
+// The latest time stamp of the readings at the cursor's places (0: none).
+TDateTime ArchiveTimeAt(const TArchiveCursor &Cursor);
+// The place of the last reading of each series archived so far (before
+// today's first row for a series without any).
+TArchiveCursor ArchiveEnd();
+// The place of the last reading of each series at or before the time of its
+// mark (by the time stamps as written; a mark of 0: before everything).
+TArchiveCursor ArchiveCursorAt(const TSeriesMarks &Marks);
+
+// The same as ReadCyclesAfter, after the time marks (see ArchiveCursorAt) and
+// no later than Horizon (0: no bound).
 std::vector<TCycleReadings> ReadCyclesAfter(const TSeriesMarks &After, TDateTime Horizon, std::size_t MaxCycles,
                                             bool *Failed = nullptr);

@@ -30,31 +30,41 @@ void Reserve(TArchiveSeries &Points, std::size_t Extra) {
     const std::size_t Target = std::max(Need, Points.DT.capacity() * 2);
     Points.DT.reserve(Target);
     Points.V.reserve(Target);
+    Points.Offset.reserve(Target);
 }
 
-// Puts [From, end) in ascending time, keeping rows of equal time in their
-// stored order. Rows are written as time goes, so this is rarely needed
-// (a clock set back, a table filled by another tool).
+// Puts [From, end) in the order the readings were taken (ascending true
+// time), keeping rows of equal time in their stored order. Rows are written
+// as time goes, so this is rarely needed (a clock set back, a table filled by
+// another tool). Offset must be filled for every point.
 void SortFrom(TArchiveSeries &Points, std::size_t From) {
-    if (std::is_sorted(Points.DT.begin() + static_cast<std::ptrdiff_t>(From), Points.DT.end()))
+    const auto Utc = [&](std::size_t i) { return ArchiveUtc(Points.DT[i], Points.Offset[i]); };
+    bool Sorted = true;
+    for (std::size_t i = From + 1; i < Points.size() && Sorted; ++i)
+        Sorted = !(Utc(i) < Utc(i - 1));
+    if (Sorted)
         return;
     std::vector<std::size_t> Order(Points.size() - From);
     std::iota(Order.begin(), Order.end(), From);
-    std::stable_sort(Order.begin(), Order.end(),
-                     [&](std::size_t A, std::size_t B) { return Points.DT[A] < Points.DT[B]; });
+    std::stable_sort(Order.begin(), Order.end(), [&](std::size_t A, std::size_t B) { return Utc(A) < Utc(B); });
     std::vector<double> DT(Order.size()), V(Order.size());
+    std::vector<int> Offset(Order.size());
     for (std::size_t i = 0; i < Order.size(); ++i) {
         DT[i] = Points.DT[Order[i]];
         V[i] = Points.V[Order[i]];
+        Offset[i] = Points.Offset[Order[i]];
     }
-    std::copy(DT.begin(), DT.end(), Points.DT.begin() + static_cast<std::ptrdiff_t>(From));
-    std::copy(V.begin(), V.end(), Points.V.begin() + static_cast<std::ptrdiff_t>(From));
+    const auto At = static_cast<std::ptrdiff_t>(From);
+    std::copy(DT.begin(), DT.end(), Points.DT.begin() + At);
+    std::copy(V.begin(), V.end(), Points.V.begin() + At);
+    std::copy(Offset.begin(), Offset.end(), Points.Offset.begin() + At);
 }
 
-QByteArray SelectStatement(const QString &Name, bool HasStart, bool HasStop) {
+// WithOffset: the table has the OFS field (tables of older versions have not).
+QByteArray SelectStatement(const QString &Name, bool HasStart, bool HasStop, bool WithOffset) {
     // The order is restored afterwards (SortFrom): sorting in SQL would cost a
     // sort of every day table, which is nearly always in order already.
-    QByteArray Sql = "SELECT DT, V FROM " + QuotedArchiveName(Name);
+    QByteArray Sql = (WithOffset ? "SELECT DT, V, OFS FROM " : "SELECT DT, V FROM ") + QuotedArchiveName(Name);
     if (HasStart)
         Sql += " WHERE DT >= ?1";
     if (HasStop)
@@ -184,6 +194,53 @@ void RemoveEmptyWalFiles(const QString &Path, bool HadWal, bool HadShm) {
     }
 }
 
+// Opens the table file Path for reading and prepares Sql on it, or OldSql
+// when the table is of an older version without the OFS and PLANT fields
+// (New tells which). False, with a warning, when it cannot be read.
+bool PrepareRead(const QString &Path, TArchiveDb &Db, std::optional<TArchiveStatement> &Select, const QByteArray &Sql,
+                 const QByteArray &OldSql, bool &New) {
+    const auto Prepare = [&] {
+        Select.emplace(Db, Sql);
+        New = Select->Prepared();
+        if (!New && (Db.ErrorCode() & 0xFF) == SQLITE_ERROR)
+            Select.emplace(Db, OldSql);
+    };
+    const bool HadWal = QFileInfo::exists(Path + QStringLiteral("-wal"));
+    const bool HadShm = QFileInfo::exists(Path + QStringLiteral("-shm"));
+    if (Db.Open(Path, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX))
+        Prepare();
+    if ((!Select || !Select->Prepared()) && NoWalIndex(Db.ErrorCode())) {
+        Select.reset();
+        Db.Close();
+        RemoveEmptyWalFiles(Path, HadWal, HadShm);
+        // Such a file is read as it lies on the disk, without locks: where no
+        // -shm can be made no writer can be at work either (it needs one), and
+        // each write folds the WAL back into the file as it closes.
+        qCDebug(lcArchive) << "read-only folder or full disk, reading as immutable:" << Path;
+        if (QFileInfo(Path + QStringLiteral("-wal")).size() > 0)
+            qCWarning(lcArchive) << "rows still in the WAL file of" << Path << "are not read";
+        if (Db.Open(ImmutableArchiveUri(Path), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX))
+            Prepare();
+    }
+    if (!Select || !Select->Prepared()) {
+        qCWarning(lcArchive) << "cannot read" << Path << Db.ErrorText();
+        return false;
+    }
+    return true;
+}
+
+// The day table of Name for Day: Missing or Failed when there is none to read.
+std::optional<TArchiveDayResult> DayTablePath(const QString &Name, TDateTime Day, QString &Path) {
+    Path = IsArchiveName(Name) ? ArchiveFilePath(Name, Day, QStringLiteral(".db")) : QString();
+    if (Path.isEmpty()) {
+        qCWarning(lcArchive) << "no day table for" << Name << Day;
+        return TArchiveDayResult::Failed;
+    }
+    if (!QFileInfo::exists(Path))
+        return TArchiveDayResult::Missing;
+    return std::nullopt;
+}
+
 } // namespace
 
 TArchiveDayResult ReadArchiveFile(const QString &Path, const QString &Name, TDateTime Start, TDateTime Stop,
@@ -203,30 +260,13 @@ TArchiveDayResult ReadArchiveFile(const QString &Path, const QString &Name, TDat
         qCWarning(lcArchive) << "range out of the calendar" << Start << Stop;
         return TArchiveDayResult::Failed;
     }
-    const QByteArray Sql = SelectStatement(Name, !From.isEmpty(), !To.isEmpty());
+    bool WithOffset = true;
+    const QByteArray Sql = SelectStatement(Name, !From.isEmpty(), !To.isEmpty(), true);
+    const QByteArray OldSql = SelectStatement(Name, !From.isEmpty(), !To.isEmpty(), false);
     TArchiveDb Db;
     std::optional<TArchiveStatement> Select;
-    const bool HadWal = QFileInfo::exists(Path + QStringLiteral("-wal"));
-    const bool HadShm = QFileInfo::exists(Path + QStringLiteral("-shm"));
-    if (Db.Open(Path, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX))
-        Select.emplace(Db, Sql);
-    if ((!Select || !Select->Prepared()) && NoWalIndex(Db.ErrorCode())) {
-        Select.reset();
-        Db.Close();
-        RemoveEmptyWalFiles(Path, HadWal, HadShm);
-        // Such a file is read as it lies on the disk, without locks: where no
-        // -shm can be made no writer can be at work either (it needs one), and
-        // each write folds the WAL back into the file as it closes.
-        qCDebug(lcArchive) << "read-only folder or full disk, reading as immutable:" << Path;
-        if (QFileInfo(Path + QStringLiteral("-wal")).size() > 0)
-            qCWarning(lcArchive) << "rows still in the WAL file of" << Path << "are not read";
-        if (Db.Open(ImmutableArchiveUri(Path), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX))
-            Select.emplace(Db, Sql);
-    }
-    if (!Select || !Select->Prepared()) {
-        qCWarning(lcArchive) << "cannot read" << Path << Db.ErrorText();
+    if (!PrepareRead(Path, Db, Select, Sql, OldSql, WithOffset))
         return TArchiveDayResult::Failed;
-    }
     sqlite3_stmt *Stmt = Select->Handle();
     if (!From.isEmpty())
         sqlite3_bind_text(Stmt, 1, From.constData(), static_cast<int>(From.size()), SQLITE_STATIC);
@@ -247,6 +287,10 @@ TArchiveDayResult ReadArchiveFile(const QString &Path, const QString &Name, TDat
         } else {
             Points.DT.push_back(DT);
             Points.V.push_back(NoValue ? std::numeric_limits<double>::quiet_NaN() : sqlite3_column_double(Stmt, 1));
+            // Rows written before the field was added have no offset.
+            Points.Offset.push_back(WithOffset && sqlite3_column_type(Stmt, 2) != SQLITE_NULL
+                                        ? sqlite3_column_int(Stmt, 2)
+                                        : LocalUtcOffset(DT));
         }
         if (Row % kCancelCheckRows == 0 && Cancelled(Cancel))
             break;
@@ -314,4 +358,83 @@ bool ReadArchiveRange(const QString &Name, TDateTime Start, TDateTime Stop, TArc
     // Each day is in order; rows filed under another day's folder are not.
     SortFrom(Points, 0);
     return true;
+}
+
+TArchiveDayResult ReadArchiveRowsAfter(const QString &Name, TDateTime Day, std::int64_t AfterRow, std::size_t MaxRows,
+                                       std::vector<TArchiveRow> &Rows) {
+    QString Path;
+    if (const auto No = DayTablePath(Name, Day, Path))
+        return *No;
+    const QByteArray Table = QuotedArchiveName(Name);
+    const QByteArray Limit = " WHERE rowid > ?1 ORDER BY rowid LIMIT ?2";
+    TArchiveDb Db;
+    std::optional<TArchiveStatement> Select;
+    bool New = true;
+    if (!PrepareRead(Path, Db, Select, "SELECT rowid, DT, V, OFS, PLANT FROM " + Table + Limit,
+                     "SELECT rowid, DT, V FROM " + Table + Limit, New))
+        return TArchiveDayResult::Failed;
+    sqlite3_stmt *Stmt = Select->Handle();
+    sqlite3_bind_int64(Stmt, 1, AfterRow);
+    sqlite3_bind_int64(Stmt, 2, static_cast<sqlite3_int64>(std::min<std::size_t>(MaxRows, INT64_MAX)));
+    int Rc;
+    while ((Rc = sqlite3_step(Stmt)) == SQLITE_ROW) {
+        TArchiveRow R;
+        R.Row = sqlite3_column_int64(Stmt, 0);
+        const auto *Text = reinterpret_cast<const char *>(sqlite3_column_text(Stmt, 1));
+        if (!ParseArchiveTime(Text, static_cast<std::size_t>(sqlite3_column_bytes(Stmt, 1)), R.DT)) {
+            // Passed over, but passed: the cursor must not stick at it.
+            R.DT = 0;
+        }
+        R.V = sqlite3_column_type(Stmt, 2) == SQLITE_NULL ? std::numeric_limits<double>::quiet_NaN()
+                                                           : sqlite3_column_double(Stmt, 2);
+        R.Offset = New && sqlite3_column_type(Stmt, 3) != SQLITE_NULL ? sqlite3_column_int(Stmt, 3)
+                                                                      : LocalUtcOffset(R.DT);
+        if (New && sqlite3_column_type(Stmt, 4) != SQLITE_NULL)
+            R.Plant = sqlite3_column_int(Stmt, 4);
+        Rows.push_back(R);
+    }
+    if (Rc != SQLITE_DONE) {
+        qCWarning(lcArchive) << "reading stopped in" << Path << Db.ErrorText();
+        return TArchiveDayResult::Failed;
+    }
+    return TArchiveDayResult::Read;
+}
+
+TArchiveDayResult CountArchiveRowsAfter(const QString &Name, TDateTime Day, std::int64_t AfterRow,
+                                        std::int64_t &Count) {
+    Count = 0;
+    QString Path;
+    if (const auto No = DayTablePath(Name, Day, Path))
+        return *No;
+    const QByteArray Sql = "SELECT count(*) FROM " + QuotedArchiveName(Name) + " WHERE rowid > ?1";
+    TArchiveDb Db;
+    std::optional<TArchiveStatement> Select;
+    bool New = true;
+    if (!PrepareRead(Path, Db, Select, Sql, Sql, New))
+        return TArchiveDayResult::Failed;
+    sqlite3_bind_int64(Select->Handle(), 1, AfterRow);
+    if (sqlite3_step(Select->Handle()) != SQLITE_ROW)
+        return TArchiveDayResult::Failed;
+    Count = sqlite3_column_int64(Select->Handle(), 0);
+    return TArchiveDayResult::Read;
+}
+
+TArchiveDayResult LastArchiveRow(const QString &Name, TDateTime Day, TDateTime AtOrBefore, std::int64_t &Row) {
+    Row = 0;
+    QString Path;
+    if (const auto No = DayTablePath(Name, Day, Path))
+        return *No;
+    const QByteArray Bound = AtOrBefore > 0 ? ArchiveTimeText(AtOrBefore) : QByteArray();
+    const QByteArray Sql = "SELECT max(rowid) FROM " + QuotedArchiveName(Name) + (Bound.isEmpty() ? "" : " WHERE DT <= ?1");
+    TArchiveDb Db;
+    std::optional<TArchiveStatement> Select;
+    bool New = true;
+    if (!PrepareRead(Path, Db, Select, Sql, Sql, New))
+        return TArchiveDayResult::Failed;
+    if (!Bound.isEmpty())
+        sqlite3_bind_text(Select->Handle(), 1, Bound.constData(), static_cast<int>(Bound.size()), SQLITE_STATIC);
+    if (sqlite3_step(Select->Handle()) != SQLITE_ROW)
+        return TArchiveDayResult::Failed;
+    Row = sqlite3_column_int64(Select->Handle(), 0); // NULL (no row) reads as 0
+    return TArchiveDayResult::Read;
 }

@@ -6,20 +6,29 @@
 #include <QString>
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <vector>
 
-// Points as two parallel arrays, the form a chart takes them in.
+// Points as parallel arrays, the form a chart takes them in.
 struct TArchiveSeries {
-    std::vector<double> DT; // TDateTime
+    std::vector<double> DT; // TDateTime, local time as the clock said
     std::vector<double> V;
+    // Seconds east of UTC each reading was taken with (the archive's reader
+    // fills it for every point); where it is missing, the local zone's at DT.
+    std::vector<int> Offset;
 
     std::size_t size() const { return DT.size(); }
     bool empty() const { return DT.empty(); }
     void clear() {
         DT.clear();
         V.clear();
+        Offset.clear();
     }
+    int OffsetAt(std::size_t i) const { return i < Offset.size() ? Offset[i] : LocalUtcOffset(DT[i]); }
+    // The true instant of point i (UTC): the order readings were taken in,
+    // also through the hour that local time repeats in autumn.
+    TDateTime UtcAt(std::size_t i) const { return ArchiveUtc(DT[i], OffsetAt(i)); }
 };
 
 enum class TArchiveDayResult {
@@ -40,7 +49,8 @@ using TArchiveProgress = std::function<bool(int Day, int DayCount)>;
 enum class TNullValues { Skip, AsNaN };
 
 // Appends the points of the table Name in the file Path whose time lies in
-// [Start, Stop] (a bound of 0 is no bound), in ascending time. Rows whose DT
+// [Start, Stop] (a bound of 0 is no bound), in the order they were taken
+// (ascending true time; rows of one instant in their stored order). Rows whose DT
 // cannot be read are left out. On failure the points read so far stay. A file
 // in a folder this process may not write to (read-only medium, another user's
 // archive) is read as immutable (see ImmutableArchiveUri).
@@ -51,6 +61,26 @@ TArchiveDayResult ReadArchiveFile(const QString &Path, const QString &Name, TDat
 TArchiveDayResult ReadArchiveDay(const QString &Name, TDateTime Day, TDateTime Start, TDateTime Stop,
                                  TArchiveSeries &Points, const std::atomic_bool *Cancel = nullptr,
                                  TNullValues Nulls = TNullValues::Skip);
+
+// One row of a day table, for those that go through the archive in its own
+// order (the publisher's catch-up).
+struct TArchiveRow {
+    std::int64_t Row = 0; // the row's id: rows lie in the order they were taken
+    TDateTime DT = 0;     // 0 when the stored time cannot be read
+    double V = 0;         // NaN for a row without a value
+    int Offset = 0;       // seconds east of UTC (the local zone's at DT for older rows)
+    int Plant = -1;       // the plant number stored with it; -1: none
+};
+// Appends the rows of the day table of Name for Day after the row AfterRow,
+// in the order they were written, at most MaxRows of them.
+TArchiveDayResult ReadArchiveRowsAfter(const QString &Name, TDateTime Day, std::int64_t AfterRow, std::size_t MaxRows,
+                                       std::vector<TArchiveRow> &Rows);
+// The number of rows after AfterRow in that table.
+TArchiveDayResult CountArchiveRowsAfter(const QString &Name, TDateTime Day, std::int64_t AfterRow,
+                                        std::int64_t &Count);
+// The id of the last row whose time is no later than AtOrBefore (0: the last
+// row of all); 0 when there is none.
+TArchiveDayResult LastArchiveRow(const QString &Name, TDateTime Day, TDateTime AtOrBefore, std::int64_t &Row);
 
 // The number of day tables a range covers: from the date of Start to the date
 // of Stop, both included (0 when Stop lies before Start).

@@ -1,5 +1,7 @@
 #include "uCtlMqtt.h"
 
+#include "uRequestDevices.h"
+
 #include "uSysUtils.h"
 
 #include <QDir>
@@ -89,7 +91,13 @@ bool FinishPollPublisher(TMqttPublisher &Publisher, QTextStream &Err) {
     const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     for (;;) {
         const TMqttStatus S = Publisher.Status();
-        if (!S.Connected() || (S.Queued == 0 && !S.CatchingUp) || std::chrono::steady_clock::now() > Deadline)
+        // A connection under way (the plant number came with the last
+        // cycles) is waited for; one that failed is not.
+        const bool Coming = S.State == TMqttLinkState::Connecting ||
+                            (S.State == TMqttLinkState::NoPlant && RequestDevices &&
+                             RequestDevices->KnownPlantNumber() != kPlantUnknown);
+        if ((!S.Connected() && !Coming) || (S.Connected() && S.Queued == 0 && !S.CatchingUp) ||
+            std::chrono::steady_clock::now() > Deadline)
             break;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }

@@ -15,6 +15,9 @@ struct TLinkState {
     int Error = 0;     // the device object's error code; 0 with "ok"
     QString ErrorText; // its text ("Нет ответа от устройства")
     TDateTime At = 0;  // when the cycle ended
+    // The device's plant number as told since the port was opened; -1 when
+    // it has not told it (yet).
+    int PlantNumber = -1;
     bool Ok() const { return State == QLatin1String("ok"); }
 };
 

@@ -388,6 +388,11 @@ TPollCycleResult TRequestDevices::PollCycle() {
             Link = LinkStateOf(Outcome, Text);
         Result.Failed.push_back({K, Outcome, Text});
     };
+    if (LearnPlantNumber && KnownPlantNumber() == kPlantUnknown) {
+        // Readings are filed under the plant number: it is learned first.
+        if (!LearnPlantNumberNow())
+            Failed(rkReadPlantNumber, LastOutcome(), LastFailureText());
+    }
     for (int Kind = 0; Kind <= 30; ++Kind) {
         if (!PollSet.Contains(Kind))
             continue;
@@ -401,13 +406,19 @@ TPollCycleResult TRequestDevices::PollCycle() {
             Failed(K, TExchangeOutcome::Done, Lanx1 ? Lanx1->LastErrorText() : QString());
             continue;
         }
+        if (K == rkReadAll)
+            NotePlantNumber();
         // Every reading of the cycle carries the cycle's one time stamp.
-        if (!ArchiveReadings(K, Cycle.At()))
+        if (!ArchiveReadings(K, Cycle.At(), Cycle.UtcOffset())) {
             ++Result.ArchiveFailures;
-        else
+        } else {
             TakeCycleReadings(*Lanx1, K, Cycle.Readings);
+            // Only a plant number told on this opening of the port holds.
+            Cycle.Readings.PlantNumber = KnownPlantNumber();
+        }
     }
     Link.At = Now();
+    Link.PlantNumber = KnownPlantNumber();
     ReportLinkState(Link);
     return Result;
 }
@@ -434,20 +445,49 @@ TLinkState TRequestDevices::LinkStateOf(TExchangeOutcome Outcome, const QString 
     return L;
 }
 
-bool TRequestDevices::ArchiveReadings(std::uint8_t Kind) {
-    return ArchiveReadings(Kind, Now());
+bool TRequestDevices::LearnPlantNumberNow() {
+    TExchangeGuard Guard(*this);
+    int Rc = -1;
+    for (int Attempt = 1; Attempt <= 3 && Rc != 0; ++Attempt)
+        Rc = ExecuteRequest(rkReadPlantNumber, Attempt);
+    if (Rc != 0)
+        return false;
+    NotePlantNumber();
+    return true;
 }
 
-bool TRequestDevices::ArchiveReadings(std::uint8_t Kind, TDateTime At) {
+void TRequestDevices::NotePlantNumber() {
+    if (!Lanx1 || !Transmitter)
+        return;
+    FKnownPlant = Lanx1->PlantNumber();
+    FPlantOpening = Transmitter->Openings();
+}
+
+int TRequestDevices::KnownPlantNumber() const {
+    if (!Transmitter || FPlantOpening.load() != Transmitter->Openings())
+        return kPlantUnknown;
+    return FKnownPlant.load();
+}
+
+bool TRequestDevices::ArchiveReadings(std::uint8_t Kind) {
+    const QDateTime T = CurrentDateTime();
+    return ArchiveReadings(Kind, DateTimeFromQt(T), T.offsetFromUtc());
+}
+
+bool TRequestDevices::ArchiveReadings(std::uint8_t Kind, TDateTime At, int UtcOffset) {
     if (!Lanx1)
         return false;
     bool Ok = true;
     QString Problem;
+    TArchiveRowExtras Extras;
+    Extras.UtcOffset = UtcOffset;
+    if (const int Plant = KnownPlantNumber(); Plant != kPlantUnknown)
+        Extras.PlantNumber = Plant;
     auto Write = [&](const char *Name, double Value, int Digits) {
         const QString Series = QString::fromLatin1(Name);
         // Each copy of a reading (the table row, the text line) is told
         // apart: one may fail while the other is written.
-        if (!ArchiveWrite(Series, QString(), At, Value)) {
+        if (!ArchiveWrite(Series, QString(), At, Value, Extras)) {
             Ok = false;
             FStatistics.AddArchiveFailure();
             Problem = ArchiveWriteFailure();

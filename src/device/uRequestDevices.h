@@ -107,7 +107,20 @@ public:
     TPollCycleResult PollCycle();
     // False when a write of the archive failed.
     bool ArchiveReadings(std::uint8_t Kind);
-    bool ArchiveReadings(std::uint8_t Kind, TDateTime At);
+    // At with the offset from UTC it was taken with.
+    bool ArchiveReadings(std::uint8_t Kind, TDateTime At, int UtcOffset);
+
+    // With LearnPlantNumber set (a publisher files readings under it), a poll
+    // cycle begins by reading the device's plant number (kind 1, up to three
+    // attempts) whenever it is not known for the port as it is open now. A
+    // normal reply to kind 0 tells it as well.
+    std::atomic<bool> LearnPlantNumber{false};
+    // Reads the plant number (kind 1, up to three attempts); true when the
+    // device told it. A poll cycle does this itself when LearnPlantNumber is set.
+    bool LearnPlantNumberNow();
+    // The plant number the device told since the port was last opened;
+    // kPlantUnknown before it did, and again after a reopen.
+    int KnownPlantNumber() const;
 
     // Why the archive writes of the last readings failed ("<file>: <reason>"),
     // as long as no later readings were archived whole; empty otherwise.
@@ -157,7 +170,11 @@ private:
     // The link's state after a failure of this outcome (the device object's code).
     TLinkState LinkStateOf(TExchangeOutcome Outcome, const QString &Text) const;
 
+    // After an exchange that brought the plant number.
+    void NotePlantNumber();
     int FCursor = 0;
+    std::atomic<int> FKnownPlant{kPlantUnknown};
+    std::atomic<std::uint64_t> FPlantOpening{0}; // the transmitter's Openings() when it was told
     // Line recovery; touched only under the exchange lock.
     QByteArray FLastSent;
     bool FRecoveryDue = false;

@@ -576,8 +576,10 @@ bool TTransmitter::OpenPort(const TPortSettings &S, const QString &Name, QString
     // Settings given before open are applied by the open itself, which
     // fails when the port refuses one of them.
     ApplySettings(*FPort, S);
-    if (FPort->open(QIODevice::ReadWrite))
+    if (FPort->open(QIODevice::ReadWrite)) {
+        ++FOpenings;
         return true;
+    }
     Reason = FPort->errorString();
     const TPortOpenFailure Failure = TPortOpenFailure::Of(Name, *FPort);
     std::lock_guard Lock(FSettingsLock);

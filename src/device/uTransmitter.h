@@ -138,6 +138,10 @@ public:
     bool IsOpen() const;
     // The port failed under an exchange and has not been reopened yet.
     bool IsLost() const;
+    // How often the port was opened or reopened so far: what was learned of
+    // the device at the other end holds only while this stays the same (the
+    // adapter may have come back with another device on it).
+    std::uint64_t Openings() const { return FOpenings.load(); }
 
     // A modal error message with an OK button (through the message service).
     static void ShowError(const QString &Caption, const QString &Text);
@@ -220,6 +224,7 @@ private:
     TPortOpenFailure FOpenFailure; // under FSettingsLock
     std::atomic<std::uint64_t> FNoise{0};
     std::atomic<bool> FGuardDue{false};
+    std::atomic<std::uint64_t> FOpenings{0};
     std::atomic<double> FLastResponseMs{0};
     std::atomic<const std::atomic<bool> *> FAbort{nullptr};
 };

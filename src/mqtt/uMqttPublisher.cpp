@@ -2,6 +2,7 @@
 
 #include "uLanx1Instance.h"
 #include "uMqttPayload.h"
+#include "uRequestDevices.h"
 
 #include <QFile>
 #include <QLoggingCategory>
@@ -87,6 +88,7 @@ QString TMqttStatus::Text() const {
     case TMqttLinkState::Connecting: return QStringLiteral("MQTT: подключение") + Count;
     case TMqttLinkState::Connected: return QStringLiteral("MQTT: подключено") + Count;
     case TMqttLinkState::NoLink: return QStringLiteral("MQTT: нет связи") + Count;
+    case TMqttLinkState::NoPlant: return QStringLiteral("MQTT: нет номера установки") + Count;
     }
     return {};
 }
@@ -114,25 +116,27 @@ bool TMqttPublisher::Start(const TMqttSettings &Settings) {
     FSettings = Settings;
     FAddress = Address;
     QString CursorError;
-    FCursor = FOptions.SaveCursor ? LoadMqttCursor(IniFile()) : TSeriesMarks{};
+    FCursorTime = 0;
+    FCursor = FOptions.SaveCursor ? LoadMqttCursor(IniFile()) : TArchiveCursor{};
     if (FCursor.Empty()) {
-        // Publishing starts now: what was archived before is not owed. The
-        // mark lies just before now (or before a cycle being written), so a
-        // cycle stamped in this very millisecond is owed, not passed over.
-        const TDateTime T = ArchiveHorizon();
-        FCursor = {T, T, T};
+        // Publishing starts now: what was archived before is not owed.
+        FCursor = ArchiveEnd();
+        FCursorTime = ArchiveHorizon();
         if (FOptions.SaveCursor)
             SaveMqttCursor(FCursor, IniFile(), &CursorError);
     } else {
-        // A series without a mark of its own starts where the earliest one does.
-        TDateTime Earliest = 0;
-        for (const TDateTime M : {FCursor.Level, FCursor.Volume, FCursor.Frequency})
-            if (M > 0 && (Earliest == 0 || M < Earliest))
-                Earliest = M;
-        for (TDateTime *M : {&FCursor.Level, &FCursor.Volume, &FCursor.Frequency})
-            if (*M == 0)
-                *M = Earliest;
+        // A series without a place of its own starts where the earliest one does.
+        TArchivePlace Earliest;
+        for (const TArchivePlace &P : {FCursor.Level, FCursor.Volume, FCursor.Frequency})
+            if (P != TArchivePlace{} && (Earliest == TArchivePlace{} || P < Earliest))
+                Earliest = P;
+        for (TArchivePlace *P : {&FCursor.Level, &FCursor.Volume, &FCursor.Frequency})
+            if (*P == TArchivePlace{})
+                *P = Earliest;
     }
+    FRetained = FOptions.SaveCursor ? LoadMqttRetained(IniFile(), &FRetainedKnown) : QStringList();
+    if (FCursorTime == 0)
+        FCursorTime = ArchiveTimeAt(FCursor);
     FSent = FCursor;
     FCursorDirty = false;
     FCursorSavedAt = SteadyMs();
@@ -144,22 +148,29 @@ bool TMqttPublisher::Start(const TMqttSettings &Settings) {
     FCatchUp = true;
     FBacklog.clear();
     FInFlight.clear();
+    FNextBacklogRead = 0;
+    FSeenArrived = 0;
+    FRecountAt = 0;
     FTokens = 0;
     FTokensAt = SteadyMs();
     FNotified = {};
+    // The engine reads the plant number before the readings from now on.
+    FLearnSet = RequestDevices && !RequestDevices->LearnPlantNumber.exchange(true);
     {
         std::lock_guard Guard(FLock);
         FStopping = false;
-        FQueue.clear();
-        FOverflows = 0;
-        FSeenOverflows = 0;
-        FHeld = 0;
-        FPlant = Lanx1 ? Lanx1->PlantNumber() : 0;
+        FArrived = 0;
+        FCountBase = 0;
+        FArrivedAtCount = 0;
+        FPublishedAtCount = 0;
+        // Only a plant number the device told on the port as it is open now.
+        FPlant = RequestDevices ? RequestDevices->KnownPlantNumber() : kPlantUnknown;
+        FPlantTrouble.clear();
         FAddressNumber = Lanx1 ? Lanx1->SystemAddress() : 0;
         FStatus = {};
         FStatus.State = TMqttLinkState::Connecting;
         FStatus.LastError = CursorError;
-        FStatus.Cursor = std::max({FCursor.Level, FCursor.Volume, FCursor.Frequency});
+        FStatus.Cursor = FCursorTime;
     }
     // The units as the value descriptions give them, one set for live and
     // archived cycles alike.
@@ -181,6 +192,9 @@ void TMqttPublisher::Stop() {
         RemoveLinkListener(FLinkListener);
         FLinkListener = 0;
     }
+    if (FLearnSet && RequestDevices)
+        RequestDevices->LearnPlantNumber = false;
+    FLearnSet = false;
     if (!FThread.joinable())
         return;
     {
@@ -200,22 +214,59 @@ TMqttStatus TMqttPublisher::Status() const {
 }
 
 std::int64_t TMqttPublisher::QueuedLocked() const {
-    // Cycles the queue could not take are owed all the same (from the archive).
-    return static_cast<std::int64_t>(FQueue.size() + FHeld + (FOverflows - FSeenOverflows));
+    // The last count of the archive, with what came and went since.
+    const std::int64_t Q = FCountBase + static_cast<std::int64_t>(FArrived - FArrivedAtCount) -
+                           (FStatus.Published - FPublishedAtCount);
+    return std::max<std::int64_t>(Q, 0);
+}
+
+void TMqttPublisher::RecountIfDue() {
+    const std::int64_t T = SteadyMs();
+    if (T < FRecountAt)
+        return;
+    std::uint64_t Arrived;
+    std::int64_t Published;
+    {
+        std::lock_guard Guard(FLock);
+        Arrived = FArrived;
+        Published = FStatus.Published;
+    }
+    const std::int64_t Count = CountCyclesAfter(FCursor);
+    const std::int64_t Took = SteadyMs() - T;
+    // Counting a long backlog takes a while: never more than a twentieth of the time.
+    FRecountAt = SteadyMs() + std::max<std::int64_t>(2000, 20 * Took);
+    std::lock_guard Guard(FLock);
+    FCountBase = Count;
+    FArrivedAtCount = Arrived;
+    FPublishedAtCount = Published;
 }
 
 void TMqttPublisher::Submit(const TCycleReadings &Cycle) {
-    std::lock_guard Guard(FLock);
-    FPlant = Cycle.PlantNumber;
-    FAddressNumber = Cycle.Address;
-    if (FQueue.size() >= FOptions.QueueLimit)
-        ++FOverflows; // it stays in the archive for the catch-up
-    else
-        FQueue.push_back(Cycle);
+    bool Told;
+    {
+        std::lock_guard Guard(FLock);
+        Told = FPlant != Cycle.PlantNumber;
+        FPlant = Cycle.PlantNumber;
+        FAddressNumber = Cycle.Address;
+        ++FArrived; // read from the archive
+    }
+    if (Told)
+        FWake.notify_all();
+}
+
+QString TMqttPublisher::NoPlantText() const {
+    return QStringLiteral("ничего не публикуется, пока не известен номер установки: ") +
+           (FPlantTrouble.isEmpty() ? QStringLiteral("устройство его ещё не сообщило")
+                                    : QStringLiteral("устройство его не сообщило (") + FPlantTrouble + u')');
 }
 
 void TMqttPublisher::SubmitLink(const TLinkState &Link) {
-    std::lock_guard Guard(FLock);
+    std::unique_lock Guard(FLock);
+    if (FPlant != Link.PlantNumber) {
+        FPlant = Link.PlantNumber;
+        FWake.notify_all(); // a thread waiting for it goes on at once
+    }
+    FPlantTrouble = Link.Ok() ? QString() : Link.ErrorText.isEmpty() ? Link.State : Link.ErrorText;
     // A state is told once, with the time it began.
     if (Link.State == FLink.State)
         return;
@@ -247,20 +298,33 @@ void TMqttPublisher::Run() {
             std::unique_lock Guard(FLock);
             if (FStopping)
                 break;
+            if (!FMosq && FPlant == kPlantUnknown) {
+                // Nothing goes out under a plant number that may be wrong.
+                const QString Why = NoPlantText();
+                Guard.unlock();
+                if (FNotified.State != TMqttLinkState::NoPlant || FNotified.LastError != Why) {
+                    qCInfo(lcMqtt).noquote() << Why;
+                    SetState(TMqttLinkState::NoPlant, Why);
+                }
+                RecountIfDue();
+                Notify(false);
+                Guard.lock();
+                FWake.wait_for(Guard, std::chrono::milliseconds(200),
+                               [this] { return FStopping || FPlant != kPlantUnknown; });
+                continue;
+            }
             if (!FMosq && SteadyMs() < FRetryAt) {
                 FWake.wait_for(Guard, std::chrono::milliseconds(std::min<std::int64_t>(FRetryAt - SteadyMs(), 200)),
                                [this] { return FStopping; });
                 Guard.unlock();
+                RecountIfDue();
                 Notify(false);
                 continue;
             }
         }
         if (!FMosq && !Connect())
             continue;
-        const bool Busy = FConnected && (!FInFlight.empty() || !FBacklog.empty() || FCatchUp || [this] {
-                              std::lock_guard Guard(FLock);
-                              return !FQueue.empty();
-                          }());
+        const bool Busy = FConnected && (!FInFlight.empty() || !FBacklog.empty() || FCatchUp);
         const int Rc = mosquitto_loop(FMosq, Busy ? 1 : 20, 1);
         if (Rc != MOSQ_ERR_SUCCESS && !FDropDue) {
             FDropDue = true;
@@ -281,7 +345,9 @@ void TMqttPublisher::Run() {
                 Plant = FPlant;
             }
             if (Plant != FConnPlant) {
-                // A new plant number: a new client id and status topic.
+                // A new plant number, or none known (the port came back and
+                // the device has not told it): a new client id and status
+                // topic, or nothing until it is known.
                 const QByteArray Offline("offline");
                 mosquitto_publish(FMosq, nullptr, MqttStatusTopic(FSettings.TopicPrefix, FConnPlant).toUtf8().constData(),
                                   Offline.size(), Offline.constData(), 1, true);
@@ -294,6 +360,7 @@ void TMqttPublisher::Run() {
             Pump();
         }
         SaveCursorIfDue(false);
+        RecountIfDue();
         Notify(false);
     }
     Shutdown();
@@ -389,6 +456,7 @@ void TMqttPublisher::OnConnectCb(mosquitto *, void *Self, int Rc) {
         std::lock_guard Guard(P->FLock);
         P->FLinkDue = !P->FLink.State.isEmpty();
     }
+    P->ClearForeignRetained();
     P->FSent = P->FCursor;
     P->FCatchUp = true;
     P->FBacklog.clear();
@@ -396,6 +464,32 @@ void TMqttPublisher::OnConnectCb(mosquitto *, void *Self, int Rc) {
     P->FTokens = 0;
     P->FTokensAt = SteadyMs();
     P->SetState(TMqttLinkState::Connected, {});
+}
+
+void TMqttPublisher::ClearForeignRetained() {
+    const QString Prefix = FSettings.TopicPrefix;
+    const QStringList Own{MqttStatusTopic(Prefix, FConnPlant), MqttLinkTopic(Prefix, FConnPlant)};
+    // Earlier versions published under plant 0 until they had read the plant
+    // number (and kept no list of what they left): those messages are not
+    // this device's. What was left under a real plant number stays true (that
+    // plant is offline) and is kept.
+    if (!FRetainedKnown && FConnPlant != 0)
+        for (const QString &T : {MqttStatusTopic(Prefix, 0), MqttLinkTopic(Prefix, 0)}) {
+            // An empty retained message removes the one the broker keeps.
+            mosquitto_publish(FMosq, nullptr, T.toUtf8().constData(), 0, nullptr, 1, true);
+            qCInfo(lcMqtt).noquote() << "retained message removed from" << T;
+        }
+    QStringList Left = FRetained;
+    for (const QString &T : Own)
+        if (!Left.contains(T))
+            Left << T;
+    if (Left != FRetained || !FRetainedKnown) {
+        FRetained = Left;
+        FRetainedKnown = true;
+        QString Error;
+        if (FOptions.SaveCursor && !SaveMqttRetained(Left, IniFile(), &Error))
+            qCWarning(lcMqtt).noquote() << Error;
+    }
 }
 
 void TMqttPublisher::OnDisconnectCb(mosquitto *, void *Self, int Rc) {
@@ -428,77 +522,62 @@ void TMqttPublisher::Acknowledged(int Mid) {
             F.Acked = true;
             break;
         }
+    Settle();
+}
+
+void TMqttPublisher::Settle() {
     // The cursor moves over an unbroken run of acknowledged messages only.
     std::int64_t Count = 0;
+    bool Moved = false;
     while (!FInFlight.empty() && FInFlight.front().Acked) {
-        FCursor.Advance(FInFlight.front().Cycle);
+        const TCycleReadings &C = FInFlight.front().Cycle;
+        FCursor.Advance(C);
+        Moved = true;
+        if (FInFlight.front().Mid != 0) {
+            FCursorTime = std::max(FCursorTime, C.At);
+            ++Count;
+        }
         FInFlight.pop_front();
-        ++Count;
     }
-    if (Count > 0) {
+    if (Moved)
         FCursorDirty = true;
+    if (Count > 0) {
         std::lock_guard Guard(FLock);
         FStatus.Published += Count;
     }
 }
 
-TDateTime TMqttPublisher::Horizon() const {
-    // A cycle being written is left for later, so that none goes out in halves.
-    return ArchiveHorizon();
-}
-
 bool TMqttPublisher::NextCycle(TCycleReadings &Cycle) {
-    if (FCatchUp) {
-        if (FBacklog.empty()) {
-            const std::int64_t T = SteadyMs();
-            if (T < FNextBacklogRead)
-                return false;
-            std::uint64_t Seen;
-            {
-                std::lock_guard Guard(FLock);
-                Seen = FOverflows;
-            }
-            bool Failed = false;
-            std::vector<TCycleReadings> Read = ReadCyclesAfter(FSent, Horizon(), kBacklogBatch, &Failed);
-            if (Failed)
-                qCWarning(lcMqtt) << "an archive day could not be read for the catch-up";
-            if (Read.empty()) {
-                std::lock_guard Guard(FLock);
-                if (Seen != FOverflows) {
-                    FNextBacklogRead = T + 100;
-                    return false;
-                }
-                FCatchUp = false; // the archive has nothing more: the queue follows
-                FSeenOverflows = Seen;
-            } else {
-                FBacklog.assign(std::make_move_iterator(Read.begin()), std::make_move_iterator(Read.end()));
-            }
-        }
-        if (!FBacklog.empty()) {
-            Cycle = std::move(FBacklog.front());
-            FBacklog.pop_front();
+    if (FBacklog.empty()) {
+        const std::int64_t T = SteadyMs();
+        std::uint64_t Arrived;
+        {
             std::lock_guard Guard(FLock);
-            Cycle.PlantNumber = FConnPlant;
-            Cycle.Address = FAddressNumber;
-            return true;
+            Arrived = FArrived;
         }
+        // The archive is read when cycles came, while a read brings a full
+        // batch, and once a second (rows a failed read left, another program).
+        if (!FCatchUp && Arrived == FSeenArrived && T < FNextBacklogRead)
+            return false;
+        bool Failed = false;
+        std::vector<TCycleReadings> Read = ReadCyclesAfter(FSent, kBacklogBatch, &Failed);
+        if (Failed)
+            qCWarning(lcMqtt) << "an archive day could not be read for the catch-up";
+        FSeenArrived = Arrived;
+        FCatchUp = Read.size() >= kBacklogBatch;
+        FNextBacklogRead = T + 1000;
+        FBacklog.assign(std::make_move_iterator(Read.begin()), std::make_move_iterator(Read.end()));
     }
-    std::lock_guard Guard(FLock);
-    if (FOverflows != FSeenOverflows) {
-        // Cycles the queue could not take: they are read from the archive.
-        FCatchUp = true;
-        FNextBacklogRead = 0;
+    if (FBacklog.empty())
         return false;
-    }
-    while (!FQueue.empty()) {
-        TCycleReadings C = std::move(FQueue.front());
-        FQueue.pop_front();
-        if (FSent.Owes(C)) {
-            Cycle = std::move(C);
-            return true;
-        }
-    }
-    return false;
+    Cycle = std::move(FBacklog.front());
+    FBacklog.pop_front();
+    // Readings archived without a plant number are the device's.
+    if (Cycle.PlantNumber == kPlantUnknown)
+        Cycle.PlantNumber = FConnPlant;
+    std::lock_guard Guard(FLock);
+    Cycle.Address = FAddressNumber;
+    return true;
 }
 
 void TMqttPublisher::Pump() {
@@ -514,9 +593,20 @@ void TMqttPublisher::Pump() {
         TCycleReadings C;
         if (!NextCycle(C))
             break;
+        if (C.Empty()) {
+            // Rows that cannot be read: nothing to send, but passed.
+            FSent.Advance(C);
+            FInFlight.push_back({0, std::move(C), true});
+            Settle();
+            continue;
+        }
         const QByteArray Payload = CyclePayload(C, FUnits);
+        // Readings archived under another plant number go to that plant.
+        const QByteArray OtherTopic =
+            C.PlantNumber != FConnPlant ? MqttStateTopic(FSettings.TopicPrefix, C.PlantNumber).toUtf8() : QByteArray();
         int Mid = 0;
-        const int Rc = mosquitto_publish(FMosq, &Mid, Topic.constData(), Payload.size(), Payload.constData(), 1, false);
+        const int Rc = mosquitto_publish(FMosq, &Mid, OtherTopic.isEmpty() ? Topic.constData() : OtherTopic.constData(),
+                                         Payload.size(), Payload.constData(), 1, false);
         if (Rc != MOSQ_ERR_SUCCESS) {
             FDropDue = true;
             FDropReason = LinkErrorText(Rc, FAddress);
@@ -555,10 +645,9 @@ void TMqttPublisher::Notify(bool Force) {
     TMqttStatus S;
     {
         std::lock_guard Guard(FLock);
-        FHeld = FBacklog.size() + FInFlight.size();
         FStatus.Queued = QueuedLocked();
         FStatus.CatchingUp = FConnected && FCatchUp;
-        FStatus.Cursor = std::max({FCursor.Level, FCursor.Volume, FCursor.Frequency});
+        FStatus.Cursor = FCursorTime;
         S = FStatus;
     }
     const std::int64_t T = SteadyMs();
@@ -601,9 +690,5 @@ void TMqttPublisher::Shutdown() {
     SaveCursorIfDue(true);
     FInFlight.clear();
     FBacklog.clear();
-    {
-        std::lock_guard Guard(FLock);
-        FQueue.clear();
-    }
     SetState(TMqttLinkState::Stopped, {}, true);
 }

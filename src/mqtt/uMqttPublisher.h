@@ -2,14 +2,20 @@
 // The publisher: every archived poll cycle goes to an MQTT broker as one
 // message, QoS 1, and none is lost to an outage.
 //
-// It runs on its own thread. Each archived cycle (NotifyCycleArchived) enters a
-// bounded queue at once and never waits; what does not fit stays in the
-// archive. The cursor — per series the time stamp of the last reading the
-// broker acknowledged — is kept in INI/Mqtt.ini. After every connection the
-// readings after the cursor are sent from the archive first, oldest first, then
-// the queue, all at MaxRate messages a second at most. A broker that is
-// unreachable or refuses the client leaves polling and archiving alone; the
-// publisher keeps trying again.
+// It runs on its own thread and sends what the archive holds, in the
+// archive's own order (the order the readings were taken), so that a message
+// live and the same one sent later are the same. Each archived cycle
+// (NotifyCycleArchived) only wakes it and never waits. The cursor — per series
+// the place in the archive of the last reading the broker acknowledged — is
+// kept in INI/Mqtt.ini; after every connection the readings after it are sent,
+// at MaxRate messages a second at most. A broker that is unreachable or
+// refuses the client leaves polling and archiving alone; the publisher keeps
+// trying again.
+//
+// Messages go under the device's plant number: nothing is sent until the
+// polling engine has learned it (it reads it first while a publisher runs),
+// and the status says why. Readings archived with a plant number go under
+// that one; older readings without it under the device's.
 //
 // A window shows the state by polling Status() or on OnStatusChanged, which is
 // called on the publisher's thread (hand it over to the window's thread).
@@ -32,13 +38,13 @@ enum class TMqttLinkState {
     Connecting, // a connection is being made
     Connected,  // connected: the broker accepted the client
     NoLink,     // no connection; LastError says why; it tries again
+    NoPlant,    // the device's plant number is not known: nothing is sent; LastError says why
 };
 
 struct TMqttStatus {
     TMqttLinkState State = TMqttLinkState::Stopped;
-    // Cycles owed to the broker that the publisher knows of: the queue, those
-    // the queue could not take, the part of the archive read for the catch-up,
-    // and those awaiting acknowledgement.
+    // Cycles owed to the broker: those the archive holds after the cursor
+    // (awaiting acknowledgement or not sent yet), counted from the archive.
     std::int64_t Queued = 0;
     bool CatchingUp = false;     // sending from the archive
     std::int64_t Published = 0;  // messages acknowledged since the start
@@ -46,13 +52,13 @@ struct TMqttStatus {
     TDateTime Cursor = 0;        // the latest of the series' cursors
 
     bool Connected() const { return State == TMqttLinkState::Connected; }
-    // "MQTT: подключено (N в очереди)", "MQTT: нет связи (N в очереди)", "MQTT: выключено"
+    // "MQTT: подключено (N в очереди)", "MQTT: нет связи (N в очереди)",
+    // "MQTT: нет номера установки (N в очереди)", "MQTT: выключено"
     QString Text() const;
 };
 
 struct TMqttPublisherOptions {
     QString IniPath;       // where the cursor is kept; empty: MqttIniPath()
-    std::size_t QueueLimit = 1000; // cycles held in memory
     bool SaveCursor = true; // false: the cursor lives in memory only (a folder without INI)
 };
 
@@ -65,8 +71,9 @@ public:
 
     // Starts publishing with these settings (Enabled is not looked at), a
     // running publisher being stopped first. With no cursor in the file yet,
-    // the cursor is set to now: readings archived before are not sent. False,
-    // with the reason in the status, when the settings are not valid.
+    // the cursor is set to the end of the archive: readings archived before
+    // are not sent. The polling engine is asked to learn the plant number.
+    // False, with the reason in the status, when the settings are not valid.
     bool Start(const TMqttSettings &Settings);
     // Says "offline" to the broker, waits a moment for outstanding
     // acknowledgements, saves the cursor and ends the thread.
@@ -78,7 +85,8 @@ public:
     // queue length changed (the latter at most a few times a second).
     std::function<void(const TMqttStatus &)> OnStatusChanged;
 
-    // A cycle to send (what NotifyCycleArchived delivers); never blocks.
+    // A cycle was archived (what NotifyCycleArchived delivers): it is read
+    // from the archive; never blocks.
     void Submit(const TCycleReadings &Cycle);
 
 private:
@@ -94,9 +102,13 @@ private:
     void Pump();
     bool NextCycle(TCycleReadings &Cycle);
     void Acknowledged(int Mid);
-    TDateTime Horizon() const;
+    // Moves the cursor over the run of acknowledged messages at the front.
+    void Settle();
     // What Status().Queued says; under FLock.
     std::int64_t QueuedLocked() const;
+    void RecountIfDue();
+    void ClearForeignRetained();
+    QString NoPlantText() const; // under FLock
     void SaveCursorIfDue(bool Now);
     void SetState(TMqttLinkState State, const QString &Error, bool KeepError = false);
     void Notify(bool Force);
@@ -120,12 +132,14 @@ private:
     mutable std::mutex FLock;
     std::condition_variable FWake;
     bool FStopping = false;
-    std::deque<TCycleReadings> FQueue;
-    std::uint64_t FOverflows = 0;       // cycles the queue could not take
-    std::uint64_t FSeenOverflows = 0;   // of them, those the catch-up has covered
-    std::size_t FHeld = 0;              // the thread's backlog and in-flight cycles at its last report
-    int FPlant = 0;
+    std::uint64_t FArrived = 0;         // cycles archived since the start
+    int FPlant = kPlantUnknown;         // the device's, as the engine last told it
+    QString FPlantTrouble;              // why it is not known: the link's error
     int FAddressNumber = 0;
+    bool FLearnSet = false;             // this publisher asked the engine to learn it
+    std::int64_t FCountBase = 0;        // cycles after the cursor at the last count
+    std::uint64_t FArrivedAtCount = 0;
+    std::int64_t FPublishedAtCount = 0;
     TMqttStatus FStatus;
     TLinkState FLink;     // the device link's state, since FLink.At
     bool FLinkDue = false; // to be published
@@ -139,13 +153,18 @@ private:
     std::int64_t FConnectDeadline = 0;
     std::int64_t FRetryAt = 0;
     int FRetryDelay = 500;
-    TSeriesMarks FCursor;  // acknowledged
-    TSeriesMarks FSent;    // handed to the broker on this connection
+    TArchiveCursor FCursor; // acknowledged
+    TArchiveCursor FSent;   // handed to the broker on this connection
+    TDateTime FCursorTime = 0;
     bool FCursorDirty = false;
     std::int64_t FCursorSavedAt = 0;
-    bool FCatchUp = true;
+    bool FCatchUp = true;   // the last read of the archive was a full batch
     std::deque<TCycleReadings> FBacklog;
     std::int64_t FNextBacklogRead = 0;
+    std::uint64_t FSeenArrived = 0;
+    std::int64_t FRecountAt = 0;
+    QStringList FRetained;  // retained topics left on the broker, as the file says
+    bool FRetainedKnown = false;
     std::deque<TInFlight> FInFlight;
     int FStatusMid = -1;
     bool FStatusAcked = false;

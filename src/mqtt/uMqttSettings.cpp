@@ -19,6 +19,8 @@ namespace {
 
 const QString kSection = QStringLiteral("Mqtt");
 const QString kCursor = QStringLiteral("Cursor");
+const QString kRetained = QStringLiteral("Retained");
+const QString kCountKey = QStringLiteral("Count");
 
 // The program's window and the publisher's thread both write the file.
 std::mutex &FileLock() {
@@ -62,10 +64,6 @@ QString Unkeepable(const QString &Text, bool EdgeBlanksMatter) {
     if (EdgeBlanksMatter && Text != Text.trimmed())
         return QStringLiteral("начинается или кончается пробелом");
     return {};
-}
-
-QString MarkText(TDateTime Value) {
-    return Value > 0 ? QString::fromLatin1(ArchiveTimeText(Value)) : QString();
 }
 
 TDateTime MarkValue(const QString &Text) {
@@ -193,20 +191,81 @@ QString CheckMqttSettings(const TMqttSettings &S, TMqttAddress *Address) {
     return {};
 }
 
-TSeriesMarks LoadMqttCursor(const QString &Path) {
-    std::lock_guard Guard(FileLock());
-    const TIniFile Ini(Path);
-    TSeriesMarks M;
-    M.Level = MarkValue(Ini.ReadString(kCursor, QLatin1String(kLevelSeries), {}));
-    M.Volume = MarkValue(Ini.ReadString(kCursor, QLatin1String(kVolumeSeries), {}));
-    M.Frequency = MarkValue(Ini.ReadString(kCursor, QLatin1String(kFrequencySeries), {}));
-    return M;
+QString ArchivePlaceText(const TArchivePlace &Place) {
+    int Y = 0, M = 0, D = 0;
+    if (Place.Day <= 0 || !ArchiveDate(static_cast<double>(Place.Day), Y, M, D))
+        return {};
+    return QStringLiteral("%1-%2-%3/%4")
+        .arg(Y, 4, 10, QLatin1Char('0'))
+        .arg(M, 2, 10, QLatin1Char('0'))
+        .arg(D, 2, 10, QLatin1Char('0'))
+        .arg(Place.Row);
 }
 
-bool SaveMqttCursor(const TSeriesMarks &Cursor, const QString &Path, QString *Error) {
+bool ParseArchivePlace(const QString &Text, TArchivePlace &Place) {
+    static const QRegularExpression Form(QStringLiteral("^(\\d{4})-(\\d{2})-(\\d{2})/(\\d{1,18})$"));
+    const QRegularExpressionMatch M = Form.match(Text.trimmed());
+    TDateTime Day = 0;
+    if (!M.hasMatch() || !ArchiveDateValue(M.captured(1).toInt(), M.captured(2).toInt(), M.captured(3).toInt(), Day))
+        return false;
+    Place = {static_cast<long long>(Day), M.captured(4).toLongLong()};
+    return true;
+}
+
+TArchiveCursor LoadMqttCursor(const QString &Path) {
+    QString Texts[3];
+    {
+        std::lock_guard Guard(FileLock());
+        const TIniFile Ini(Path);
+        Texts[0] = Ini.ReadString(kCursor, QLatin1String(kLevelSeries), {});
+        Texts[1] = Ini.ReadString(kCursor, QLatin1String(kVolumeSeries), {});
+        Texts[2] = Ini.ReadString(kCursor, QLatin1String(kFrequencySeries), {});
+    }
+    TArchiveCursor C;
+    TArchivePlace *Places[] = {&C.Level, &C.Volume, &C.Frequency};
+    TSeriesMarks Old;
+    TDateTime *Marks[] = {&Old.Level, &Old.Volume, &Old.Frequency};
+    for (int i = 0; i < 3; ++i)
+        if (!ParseArchivePlace(Texts[i], *Places[i]))
+            *Marks[i] = MarkValue(Texts[i]);
+    if (!Old.Empty()) {
+        // A time stamp of an earlier version: the place of that reading.
+        const TArchiveCursor At = ArchiveCursorAt(Old);
+        const TArchivePlace *From[] = {&At.Level, &At.Volume, &At.Frequency};
+        for (int i = 0; i < 3; ++i)
+            if (*Marks[i] > 0)
+                *Places[i] = *From[i];
+    }
+    return C;
+}
+
+bool SaveMqttCursor(const TArchiveCursor &Cursor, const QString &Path, QString *Error) {
     return WriteFile(Path, Error, [&](TIniFile &Ini) {
-        Ini.WriteString(kCursor, QLatin1String(kLevelSeries), MarkText(Cursor.Level));
-        Ini.WriteString(kCursor, QLatin1String(kVolumeSeries), MarkText(Cursor.Volume));
-        Ini.WriteString(kCursor, QLatin1String(kFrequencySeries), MarkText(Cursor.Frequency));
+        Ini.WriteString(kCursor, QLatin1String(kLevelSeries), ArchivePlaceText(Cursor.Level));
+        Ini.WriteString(kCursor, QLatin1String(kVolumeSeries), ArchivePlaceText(Cursor.Volume));
+        Ini.WriteString(kCursor, QLatin1String(kFrequencySeries), ArchivePlaceText(Cursor.Frequency));
+    });
+}
+
+QStringList LoadMqttRetained(const QString &Path, bool *Known) {
+    std::lock_guard Guard(FileLock());
+    const TIniFile Ini(Path);
+    if (Known)
+        *Known = Ini.ValueExists(kRetained, kCountKey);
+    QStringList Topics;
+    const int Count = Ini.ReadInteger(kRetained, kCountKey, 0);
+    for (int i = 1; i <= Count && i <= 1000; ++i) {
+        const QString T = Ini.ReadString(kRetained, QStringLiteral("Topic%1").arg(i), {});
+        if (!T.isEmpty())
+            Topics << T;
+    }
+    return Topics;
+}
+
+bool SaveMqttRetained(const QStringList &Topics, const QString &Path, QString *Error) {
+    return WriteFile(Path, Error, [&](TIniFile &Ini) {
+        Ini.WriteInteger(kRetained, kCountKey, static_cast<int>(Topics.size()));
+        for (int i = 0; i < Topics.size(); ++i)
+            Ini.WriteString(kRetained, QStringLiteral("Topic%1").arg(i + 1), Topics[i]);
     });
 }

@@ -5,11 +5,16 @@
 //
 //   [Mqtt]    Enabled=1, Url=mqtt://host:1883, User=, Password=, CaFile=,
 //             TopicPrefix=lanx1
-//   [Cursor]  aLevel=, aVolume=, aFreq= — the archive time stamp of the last
-//             reading of each series the broker acknowledged
+//   [Cursor]  aLevel=, aVolume=, aFreq= — where in the archive the last
+//             reading of each series lies that the broker acknowledged:
+//             "<yyyy-MM-dd of its day table>/<row>" (earlier versions wrote its
+//             time stamp, which is still read)
+//   [Retained] Count=, Topic1=, Topic2=, … — the retained topics the program
+//             left on the broker
 #include "uCycleReadings.h"
 
 #include <QString>
+#include <QStringList>
 
 struct TMqttSettings {
     bool Enabled = false;
@@ -54,7 +59,18 @@ QString CheckMqttSettings(const TMqttSettings &Settings, TMqttAddress *Address =
 // blanks) could not give back as it is, as a Russian text; empty when nothing.
 QString CheckMqttSettingsKeepable(const TMqttSettings &Settings);
 
-// The cursor of the file; empty marks when there is none yet.
-TSeriesMarks LoadMqttCursor(const QString &Path = MqttIniPath());
+// The cursor of the file; empty when there is none yet. A time stamp of an
+// earlier version becomes the place of the last reading archived at or before
+// it (the archive's root must be set).
+TArchiveCursor LoadMqttCursor(const QString &Path = MqttIniPath());
 // Writes the [Cursor] section at once (atomically); false on failure.
-bool SaveMqttCursor(const TSeriesMarks &Cursor, const QString &Path = MqttIniPath(), QString *Error = nullptr);
+bool SaveMqttCursor(const TArchiveCursor &Cursor, const QString &Path = MqttIniPath(), QString *Error = nullptr);
+// The place as the file holds it ("2026-10-25/1234"), and back (false for a
+// text of another form).
+QString ArchivePlaceText(const TArchivePlace &Place);
+bool ParseArchivePlace(const QString &Text, TArchivePlace &Place);
+
+// The retained topics the program left on the broker; whether the file says
+// anything of them at all (files of earlier versions do not).
+QStringList LoadMqttRetained(const QString &Path = MqttIniPath(), bool *Known = nullptr);
+bool SaveMqttRetained(const QStringList &Topics, const QString &Path = MqttIniPath(), QString *Error = nullptr);

@@ -295,6 +295,11 @@ void TTestSubscriber::OnMessage(mosquitto *, void *Self, const mosquitto_message
     S->FChanged.notify_all();
 }
 
+bool TTestSubscriber::Publish(const QString &Topic, const QByteArray &Payload, bool Retain) {
+    return mosquitto_publish(FMosq, nullptr, Topic.toUtf8().constData(), static_cast<int>(Payload.size()),
+                             Payload.constData(), 1, Retain) == MOSQ_ERR_SUCCESS;
+}
+
 bool TTestSubscriber::WaitSubscribed(int TimeoutMs) {
     std::unique_lock Guard(FLock);
     return FChanged.wait_for(Guard, std::chrono::milliseconds(TimeoutMs), [this] { return FSubscribed; });

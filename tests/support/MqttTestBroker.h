@@ -89,6 +89,8 @@ public:
     std::vector<TTestMessage> Messages() const;
     // The messages of one topic.
     std::vector<TTestMessage> On(const QString &Topic) const;
+    // Publishes as any other client would (QoS 1); false when the library refused.
+    bool Publish(const QString &Topic, const QByteArray &Payload, bool Retain);
 
 private:
     static void OnConnect(mosquitto *, void *Self, int Rc);

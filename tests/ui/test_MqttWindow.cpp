@@ -204,13 +204,22 @@ TEST_F(MqttWindow, TurnedOnInTheDialogItPublishesEveryCycleAndShowsItsState) {
     EXPECT_EQ(FileMode(MqttIniPath()), 0600);
     ASSERT_NE(Form->MqttPublisher(), nullptr);
     EXPECT_FALSE(Panel()->isHidden());
+    // Nothing goes out before the device has told its plant number: the
+    // first poll cycle asks it.
+    ASSERT_TRUE(WaitFor([&] { return PanelText() == QStringLiteral("MQTT: нет номера установки (0 в очереди)"); }, 30000))
+        << PanelText().toStdString();
+    EXPECT_EQ(EchoStarting(*Form, "MQTT"),
+              QStringList{QStringLiteral("MQTT: ничего не публикуется, пока не известен номер установки: устройство его "
+                                         "ещё не сообщило")});
+    EXPECT_TRUE(Sub.On(QStringLiteral("lanx1/%1/status").arg(Lanx1->PlantNumber())).empty());
+
+    const TDateTime From = Form->MqttPublisher()->Status().Cursor;
+    Rig->PollOnce();
     ASSERT_TRUE(WaitFor([&] { return PanelText() == QStringLiteral("MQTT: подключено (0 в очереди)"); }, 30000))
         << PanelText().toStdString();
     EXPECT_FALSE(Red(Panel()));
-    EXPECT_EQ(EchoStarting(*Form, "MQTT"), QStringList{QStringLiteral("MQTT: подключено к брокеру ") + Broker.Url()});
-
-    const TDateTime From = Form->MqttPublisher()->Status().Cursor;
-    for (int i = 0; i < 3; ++i)
+    EXPECT_EQ(EchoStarting(*Form, "MQTT").value(0), QStringLiteral("MQTT: подключено к брокеру ") + Broker.Url());
+    for (int i = 0; i < 2; ++i)
         Rig->PollOnce();
     ASSERT_TRUE(Sub.WaitFor([](const std::vector<TTestMessage> &All) { return StateTimes(All).size() >= 3; }));
     QStringList Archived;
@@ -257,7 +266,9 @@ TEST_F(MqttWindow, RefusedPasswordIsSaidOnceAndPollingGoesOnThenNothingIsLost) {
     S.Password = QStringLiteral("wrong");
     ASSERT_TRUE(SaveMqttSettings(S));
 
-    // Publishing starts with the program, as the file says.
+    // Publishing starts with the program, as the file says (the device has
+    // told its plant number already).
+    ASSERT_TRUE(Rig->Engine().LearnPlantNumberNow());
     Create();
     ASSERT_NE(Form->MqttPublisher(), nullptr);
     const TDateTime From = Form->MqttPublisher()->Status().Cursor;
@@ -322,6 +333,7 @@ TEST_F(MqttWindow, WhatThePreviousRunOwedArrivesAfterTheRestart) {
     Broker.Stop();
     ASSERT_TRUE(SaveMqttSettings(SettingsFor(Broker)));
 
+    ASSERT_TRUE(Rig->Engine().LearnPlantNumberNow());
     Create();
     const TDateTime From = Form->MqttPublisher()->Status().Cursor;
     ASSERT_TRUE(WaitFor([&] { return PanelText().startsWith(QStringLiteral("MQTT: нет связи (")); }, 30000))

@@ -259,7 +259,7 @@ TEST_F(Archive, LockedDaySkipped) {
     // Another program holds the day file in rollback mode with an exclusive lock.
     sqlite3 *Other = nullptr;
     ASSERT_EQ(sqlite3_open(Data("2024/02/02/aLevel.db").toUtf8().constData(), &Other), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(Other, "PRAGMA journal_mode=DELETE; BEGIN EXCLUSIVE; INSERT INTO aLevel VALUES (9, '')",
+    ASSERT_EQ(sqlite3_exec(Other, "PRAGMA journal_mode=DELETE; BEGIN EXCLUSIVE; INSERT INTO aLevel (V, DT) VALUES (9, '')",
                            nullptr, nullptr, nullptr),
               SQLITE_OK);
     const int Timeout = ArchiveBusyTimeout();

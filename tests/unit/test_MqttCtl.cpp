@@ -3,6 +3,7 @@
 // broker was down arrives with a later run.
 #include "CtlProcess.h"
 #include "MqttTestBroker.h"
+#include "TLanx1DeviceModel.h"
 #include "SimulatorFixture.h"
 #include "TestEnvironment.h"
 #include "uBDE.h"
@@ -42,7 +43,7 @@ QStringList DistinctTimes(const std::vector<TTestMessage> &Messages) {
     QStringList Times;
     QSet<QString> Seen;
     for (const TTestMessage &M : Messages) {
-        if (M.Topic != QLatin1String("tanks/0/state"))
+        if (M.Topic != QLatin1String("tanks/1234/state"))
             continue;
         const QString T = QJsonDocument::fromJson(M.Payload).object().value(QStringLiteral("time")).toString();
         if (!Seen.contains(T)) {
@@ -98,13 +99,14 @@ TEST_F(MqttCtl, PollPublishesAndALaterRunCatchesUp) {
         Expected << IsoTimeWithOffset(C.At);
     EXPECT_EQ(DistinctTimes(Sub.Messages()), Expected);
     for (const TTestMessage &M : Sub.Messages())
-        if (M.Topic == QLatin1String("tanks/0/state")) {
+        if (M.Topic == QLatin1String("tanks/1234/state")) {
             EXPECT_EQ(QJsonDocument::fromJson(M.Payload).object().value("level").toDouble(), 42.5) << M.Payload.toStdString();
         }
 }
 
-// Two runs on one host, each polling a transducer whose plant number it has
-// not read, publish side by side: neither takes the other's session.
+// Two runs on one host, each polling only the level of its own transducer,
+// publish side by side: each under its own plant number, read from the device
+// before anything went out, and neither takes the other's session.
 TEST_F(MqttCtl, TwoRunsOnOneHostKeepTheirOwnSessions) {
     if (TTestBroker::Program().isEmpty())
         GTEST_SKIP() << "mosquitto is not installed (scripts/setup installs it)";
@@ -112,6 +114,10 @@ TEST_F(MqttCtl, TwoRunsOnOneHostKeepTheirOwnSessions) {
     QString Error;
     ASSERT_TRUE(Broker.Start(&Error)) << Error.toStdString();
     TSimulatorFixture Other;
+    Sim.Sim().SetRegister(TLanx1DeviceModel::rgPlantNumber, 1111);
+    Other.Sim().SetRegister(TLanx1DeviceModel::rgPlantNumber, 2222);
+    TTestSubscriber Sub(Broker.Port(), QStringLiteral("lanx1/#"));
+    ASSERT_TRUE(Sub.WaitSubscribed());
     QTemporaryDir OtherFolder;
     WriteAll(OtherFolder.filePath(QStringLiteral("INI/ComPort.ini")), kComPort);
     QProcess Runs[2];
@@ -127,6 +133,19 @@ TEST_F(MqttCtl, TwoRunsOnOneHostKeepTheirOwnSessions) {
         EXPECT_EQ(P.exitCode(), 0) << P.readAllStandardError().toStdString();
     }
     EXPECT_FALSE(Broker.Log().contains(QStringLiteral("already connected"))) << Broker.Log().toStdString();
+    for (const int Plant : {1111, 2222}) {
+        const QString Topic = QStringLiteral("lanx1/%1/state").arg(Plant);
+        ASSERT_TRUE(Sub.WaitFor([&](const std::vector<TTestMessage> &All) {
+            return std::count_if(All.begin(), All.end(), [&](const TTestMessage &M) { return M.Topic == Topic; }) >= 15;
+        })) << Topic.toStdString();
+    }
+    for (const TTestMessage &M : Sub.Messages()) {
+        // Under plant 0 only the removal of what an earlier version may have left.
+        EXPECT_FALSE(M.Topic.startsWith(QStringLiteral("lanx1/0/")) && !M.Payload.isEmpty()) << M.Topic.toStdString();
+        if (M.Topic.endsWith(QStringLiteral("/state")))
+            EXPECT_EQ(QStringLiteral("lanx1/%1/state").arg(QJsonDocument::fromJson(M.Payload).object().value("plant").toInt()),
+                      M.Topic);
+    }
 }
 
 TEST_F(MqttCtl, OptionsAreChecked) {

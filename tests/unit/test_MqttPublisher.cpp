@@ -3,6 +3,7 @@
 // same client library, and the broker stopped, restarted, refusing and
 // speaking TLS.
 #include "EngineRig.h"
+#include "TLanx1DeviceModel.h"
 #include "MqttTestBroker.h"
 #include "uCycleReadings.h"
 #include "uFormat.h"
@@ -24,8 +25,9 @@ namespace {
     if (TTestBroker::Program().isEmpty())                                                                             \
     GTEST_SKIP() << "mosquitto is not installed (scripts/setup installs it)"
 
-const QString kState = QStringLiteral("lanx1/0/state");
-const QString kStatus = QStringLiteral("lanx1/0/status");
+// The simulated transducer's plant number.
+const QString kState = QStringLiteral("lanx1/1234/state");
+const QString kStatus = QStringLiteral("lanx1/1234/status");
 
 void PollLevelVolumeFrequency() {
     PollSet.Clear();
@@ -93,6 +95,8 @@ protected:
     void SetUp() override {
         REQUIRE_MOSQUITTO();
         PollLevelVolumeFrequency();
+        // Nothing is published before the device has told its plant number.
+        ASSERT_TRUE(Rig.Engine().LearnPlantNumberNow());
     }
 
     TEngineRig Rig;
@@ -135,7 +139,7 @@ TEST_F(MqttPublisher, EveryCycleArrivesWithItsReadings) {
         EXPECT_EQ(O.keys(), (QStringList{"address", "error", "errorText", "frequency", "level", "levelUnit", "plant",
                                          "time", "volume", "volumeUnit"}));
         EXPECT_EQ(O.value("levelUnit").toString(), QStringLiteral("%"));
-        EXPECT_EQ(O.value("plant").toInt(-1), 0);
+        EXPECT_EQ(O.value("plant").toInt(-1), 1234); // told by the device before anything went out
         EXPECT_EQ(O.value("address").toInt(), 1);
         // The device's readings are singles: their shortest text reads back to the same single.
         EXPECT_EQ(static_cast<float>(O.value("level").toDouble()), static_cast<float>(*Archived[i].Level));
@@ -161,10 +165,11 @@ TEST_F(MqttPublisher, EveryCycleArrivesWithItsReadings) {
     ASSERT_TRUE(WaitUntilTrue([&] { return Publisher.Status().Queued == 0; }));
     Publisher.Stop();
     EXPECT_TRUE(LastStatusIs(Sub, "offline"));
-    const TSeriesMarks Cursor = LoadMqttCursor();
+    const TArchiveCursor Cursor = LoadMqttCursor();
     const std::vector<TCycleReadings> All = ArchivedAfter(From);
-    EXPECT_EQ(ArchiveMs(Cursor.Level), ArchiveMs(All.back().At));
-    EXPECT_EQ(ArchiveMs(Cursor.Volume), ArchiveMs(All[4].At));
+    EXPECT_EQ(Cursor.Level, All.back().Places.Level);
+    EXPECT_EQ(Cursor.Volume, All[4].Places.Volume);
+    EXPECT_EQ(ArchiveMs(ArchiveTimeAt(Cursor)), ArchiveMs(All.back().At));
 }
 
 // A level that is not a number: the live message and the copy the catch-up
@@ -174,13 +179,12 @@ TEST_F(MqttPublisher, AReadingThatIsNoNumberIsTheSameLiveAndFromTheArchive) {
     ASSERT_TRUE(Broker.Start(&Error)) << Error.toStdString();
     TTestSubscriber Sub(Broker.Port(), QStringLiteral("lanx1/#"));
     ASSERT_TRUE(Sub.WaitSubscribed());
-    TSeriesMarks Before;
+    TArchiveCursor Before;
     QByteArray Live;
     {
         TMqttPublisher Publisher;
         ASSERT_TRUE(Publisher.Start(SettingsFor(Broker)));
-        const TDateTime From = Publisher.Status().Cursor;
-        Before = {From, From, From};
+        Before = LoadMqttCursor();
         ASSERT_TRUE(Rig.Engine().PollCycle().Failed.empty());
         ASSERT_TRUE(HasDistinctStates(Sub, 1));
         ASSERT_TRUE(WaitUntilTrue([&] { return Publisher.Status().Queued == 0; }));
@@ -248,7 +252,7 @@ TEST_F(MqttPublisher, TheLinkTopicShowsADeadDevice) {
     TMqttPublisher Publisher;
     ASSERT_TRUE(Publisher.Start(SettingsFor(Broker)));
     ASSERT_TRUE(WaitUntilTrue([&] { return Publisher.Status().Connected(); }));
-    const QString Link = QStringLiteral("lanx1/0/link");
+    const QString Link = QStringLiteral("lanx1/1234/link");
     const auto Links = [&] {
         std::vector<QJsonObject> L;
         for (const TTestMessage &M : Sub.Messages())
@@ -312,10 +316,7 @@ TEST_F(MqttPublisher, BrokerStoppedForTenCyclesLosesNone) {
     ASSERT_TRUE(Broker.Start(&Error)) << Error.toStdString();
     TTestSubscriber Sub(Broker.Port(), QStringLiteral("lanx1/#"));
     ASSERT_TRUE(Sub.WaitSubscribed());
-    // A small queue: most of the outage comes back from the archive.
-    TMqttPublisherOptions Options;
-    Options.QueueLimit = 3;
-    TMqttPublisher Publisher(Options);
+    TMqttPublisher Publisher;
     ASSERT_TRUE(Publisher.Start(SettingsFor(Broker)));
     const TDateTime From = Publisher.Status().Cursor;
     ASSERT_TRUE(WaitUntilTrue([&] { return Publisher.Status().Connected(); }));
@@ -355,7 +356,6 @@ TEST_F(MqttPublisher, BacklogArrivesAfterARestartWhileTheBrokerWasDown) {
     ASSERT_TRUE(Sub.WaitSubscribed());
     TMqttPublisher Restarted;
     ASSERT_TRUE(Restarted.Start(SettingsFor(Broker)));
-    EXPECT_EQ(ArchiveMs(Restarted.Status().Cursor), ArchiveMs(From)); // the cursor came from INI/Mqtt.ini
     ASSERT_TRUE(HasDistinctStates(Sub, 6));
     EXPECT_EQ(DistinctTimes(Sub.On(kState)), ExpectedTimes(ArchivedAfter(From)));
 }
@@ -436,9 +436,15 @@ TEST_F(MqttPublisher, ANewPlantNumberMovesTheTopics) {
     ASSERT_TRUE(Rig.Engine().PollCycle().Ok());
     ASSERT_TRUE(HasDistinctStates(Sub, 1));
 
-    // The plant number read from the device: the old status goes offline, the new one online.
-    Lanx1->SetPlantNumber(4321);
+    // Another transducer on the adapter once it came back: the plant number is
+    // read anew, the old status goes offline, the new one online.
+    Rig.Sim().SetRegister(TLanx1DeviceModel::rgPlantNumber, 4321);
+    Rig.Engine().Transmitter->Close();
+    QString Reason;
+    ASSERT_TRUE(Rig.Engine().Transmitter->OpenQuietly(Reason)) << Reason.toStdString();
+    EXPECT_EQ(Rig.Engine().KnownPlantNumber(), kPlantUnknown);
     ASSERT_TRUE(Rig.Engine().PollCycle().Ok());
+    EXPECT_EQ(Rig.Engine().KnownPlantNumber(), 4321);
     ASSERT_TRUE(Sub.WaitFor([](const std::vector<TTestMessage> &All) {
         return std::any_of(All.begin(), All.end(), [](const TTestMessage &M) {
             return M.Topic == QLatin1String("lanx1/4321/state") &&
@@ -451,4 +457,76 @@ TEST_F(MqttPublisher, ANewPlantNumberMovesTheTopics) {
             return M.Topic == QLatin1String("lanx1/4321/status") && M.Payload == "online";
         });
     }));
+    // The first plant's readings stayed under its own number.
+    for (const TTestMessage &M : Sub.On(QStringLiteral("lanx1/4321/state")))
+        EXPECT_EQ(QJsonDocument::fromJson(M.Payload).object().value("plant").toInt(), 4321);
+    for (const TTestMessage &M : Sub.On(kState))
+        EXPECT_EQ(QJsonDocument::fromJson(M.Payload).object().value("plant").toInt(), 1234);
+}
+
+// Until the device has told its plant number nothing goes out, not even
+// "online", and the status says why. Readings archived meanwhile go out
+// later under the right plant; a status an earlier version left retained
+// under plant 0 is removed.
+TEST_F(MqttPublisher, NothingGoesOutBeforeThePlantNumberIsKnown) {
+    ASSERT_TRUE(Broker.Start(&Error)) << Error.toStdString();
+    {
+        TTestSubscriber Old(Broker.Port(), QStringLiteral("none"));
+        ASSERT_TRUE(Old.WaitSubscribed());
+        ASSERT_TRUE(Old.Publish(QStringLiteral("lanx1/0/status"), "offline", true));
+        TTestSubscriber Check(Broker.Port(), QStringLiteral("lanx1/0/status"));
+        ASSERT_TRUE(Check.WaitFor([](const std::vector<TTestMessage> &All) { return !All.empty(); }));
+    }
+    TTestSubscriber Sub(Broker.Port(), QStringLiteral("lanx1/#"));
+    ASSERT_TRUE(Sub.WaitSubscribed());
+    ASSERT_TRUE(Sub.WaitFor([](const std::vector<TTestMessage> &All) { return !All.empty(); }));
+    const std::size_t Retained = Sub.Messages().size();
+
+    // The port came back: what the device told before holds no more.
+    Rig.Engine().Transmitter->Close();
+    QString Reason;
+    ASSERT_TRUE(Rig.Engine().Transmitter->OpenQuietly(Reason)) << Reason.toStdString();
+    TMqttPublisher Publisher;
+    ASSERT_TRUE(Publisher.Start(SettingsFor(Broker)));
+    const TDateTime From = Publisher.Status().Cursor;
+    ASSERT_TRUE(WaitUntilTrue([&] { return Publisher.Status().State == TMqttLinkState::NoPlant; }));
+    EXPECT_TRUE(Publisher.Status().Text().startsWith(QStringLiteral("MQTT: нет номера установки")));
+
+    // The question for the plant number goes unanswered three times; the
+    // readings come all the same and are archived.
+    Rig.Sim().SetFault(TSimFault::Silence, 0, 3);
+    const TPollCycleResult First = Rig.Engine().PollCycle();
+    ASSERT_EQ(First.Failed.size(), 1u);
+    EXPECT_EQ(First.Failed[0].Kind, rkReadPlantNumber);
+    ASSERT_TRUE(WaitUntilTrue([&] {
+        return Publisher.Status().LastError.contains(QStringLiteral("номер установки")) &&
+               Publisher.Status().LastError.contains(QStringLiteral("устройство его не сообщило"));
+    })) << Publisher.Status().LastError.toStdString();
+    EXPECT_EQ(Publisher.Status().State, TMqttLinkState::NoPlant);
+    ASSERT_TRUE(WaitUntilTrue([&] { return Publisher.Status().Queued == 1; })) << Publisher.Status().Queued;
+    EXPECT_EQ(Sub.Messages().size(), Retained); // nothing at all
+
+    // Told at the next cycle: both cycles go under plant 1234, and the status
+    // under plant 0 is gone.
+    ASSERT_TRUE(Rig.Engine().PollCycle().Ok());
+    ASSERT_TRUE(HasDistinctStates(Sub, 2));
+    EXPECT_EQ(DistinctTimes(Sub.On(kState)), ExpectedTimes(ArchivedAfter(From)));
+    for (const TTestMessage &M : Sub.On(kState))
+        EXPECT_EQ(QJsonDocument::fromJson(M.Payload).object().value("plant").toInt(), 1234);
+    ASSERT_TRUE(Sub.WaitFor([](const std::vector<TTestMessage> &All) {
+        return std::any_of(All.begin(), All.end(), [](const TTestMessage &M) {
+            return M.Topic == QLatin1String("lanx1/0/status") && M.Payload.isEmpty();
+        });
+    }));
+    for (const TTestMessage &M : Sub.Messages())
+        EXPECT_FALSE(M.Topic.startsWith(QStringLiteral("lanx1/0/")) && !M.Payload.isEmpty() && !M.Retained)
+            << M.Topic.toStdString();
+    Publisher.Stop();
+    // What the broker keeps: this plant's status, nothing under plant 0.
+    TTestSubscriber Later(Broker.Port(), QStringLiteral("lanx1/#"));
+    ASSERT_TRUE(Later.WaitFor([](const std::vector<TTestMessage> &All) {
+        return std::any_of(All.begin(), All.end(), [](const TTestMessage &M) { return M.Topic == QLatin1String("lanx1/1234/status"); });
+    }));
+    for (const TTestMessage &M : Later.Messages())
+        EXPECT_FALSE(M.Topic.startsWith(QStringLiteral("lanx1/0/"))) << M.Topic.toStdString();
 }

@@ -42,16 +42,17 @@ TEST(MqttSettings, RoundTripOwnerOnlyAndWindows1251) {
     EXPECT_TRUE(ReadAll(MqttIniPath()).contains(ToWin1251(QStringLiteral("User=оператор"))));
 
     // The cursor is a section of its own: settings and cursor keep each other.
-    const TSeriesMarks Cursor{At(2026, 12, 8, 23, 28, 31, 328), At(2026, 12, 8, 23, 28, 31, 328),
-                              At(2026, 12, 8, 23, 28, 30, 1)};
+    const auto Day = static_cast<long long>(At(2026, 12, 8, 0, 0, 0, 0));
+    const TArchiveCursor Cursor{{Day, 17}, {Day, 17}, {Day - 1, 40000000000}};
     ASSERT_TRUE(SaveMqttCursor(Cursor));
     EXPECT_EQ(LoadMqttSettings(), S);
     S.Enabled = false;
     ASSERT_TRUE(SaveMqttSettings(S));
-    const TSeriesMarks Back = LoadMqttCursor();
-    EXPECT_EQ(ArchiveMs(Back.Level), ArchiveMs(Cursor.Level));
-    EXPECT_EQ(ArchiveMs(Back.Frequency), ArchiveMs(Cursor.Frequency));
-    EXPECT_TRUE(ReadAll(MqttIniPath()).contains("aFreq=2026-12-08 23:28:30.001"));
+    const TArchiveCursor Back = LoadMqttCursor();
+    EXPECT_EQ(Back.Level, Cursor.Level);
+    EXPECT_EQ(Back.Volume, Cursor.Volume);
+    EXPECT_EQ(Back.Frequency, Cursor.Frequency);
+    EXPECT_TRUE(ReadAll(MqttIniPath()).contains("aFreq=2026-12-07/40000000000"));
     EXPECT_EQ(FileMode(MqttIniPath()), 0600);
 }
 

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QSysInfo>
+#include <QTimeZone>
 #include <cmath>
 
 namespace {
@@ -50,8 +51,14 @@ QString MqttClientId(int PlantNumber) {
 }
 
 QString IsoTimeWithOffset(TDateTime At) {
-    const QDateTime T = DateTimeToQt(At);
-    const int Offset = T.offsetFromUtc();
+    return IsoTimeWithOffset(At, DateTimeToQt(At).offsetFromUtc());
+}
+
+QString IsoTimeWithOffset(TDateTime At, int Offset) {
+    // The stored fields as they are (as UTC, so that no zone moves a local
+    // time that its clock skipped or repeats), then the offset they were taken with.
+    constexpr double kEpochDays = 25569.0; // 1899-12-30 to 1970-01-01
+    const QDateTime T = QDateTime::fromMSecsSinceEpoch(std::llround((At - kEpochDays) * 86400000.0), QTimeZone::utc());
     const int Minutes = (Offset < 0 ? -Offset : Offset) / 60;
     return T.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")) + (Offset < 0 ? u'-' : u'+') +
            QStringLiteral("%1:%2").arg(Minutes / 60, 2, 10, QLatin1Char('0')).arg(Minutes % 60, 2, 10, QLatin1Char('0'));
@@ -82,7 +89,7 @@ QString ReadingField(const char *Name, double Value, const QString &Unit) {
 } // namespace
 
 QByteArray CyclePayload(const TCycleReadings &C, const TMqttUnits &Units) {
-    QString J = QStringLiteral("{\"time\":\"") + IsoTimeWithOffset(C.At) + QStringLiteral("\",\"plant\":") +
+    QString J = QStringLiteral("{\"time\":\"") + IsoTimeWithOffset(C.At, C.UtcOffset) + QStringLiteral("\",\"plant\":") +
                 QString::number(C.PlantNumber) + QStringLiteral(",\"address\":") + QString::number(C.Address);
     if (C.Level)
         J += ReadingField("level", *C.Level, Units.Level);

@@ -17,6 +17,9 @@ QString MqttClientId(int PlantNumber);
 // A local time stamp as ISO 8601 with milliseconds and the UTC offset of that
 // moment: 2026-12-08T23:28:31.328+03:00.
 QString IsoTimeWithOffset(TDateTime At);
+// The same with the offset it was taken with (seconds east of UTC): in the
+// hour that local time repeats in autumn, each pass has its own.
+QString IsoTimeWithOffset(TDateTime At, int UtcOffset);
 
 // The units of the readings, as their value descriptions give them ("%");
 // an empty one is left out of the message.
@@ -24,7 +27,7 @@ struct TMqttUnits {
     QString Level, Volume, Frequency;
 };
 
-// One JSON object (UTF-8): time, plant, address, the readings the cycle holds
+// One JSON object (UTF-8): time (with the cycle's own offset), plant, address, the readings the cycle holds
 // (level, volume, frequency) as numbers in their shortest exact form (null
 // with "<reading>Reason" for one that is no finite number), each followed by
 // "<reading>Unit" where Units give one, error and errorText.

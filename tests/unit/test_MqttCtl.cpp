@@ -142,9 +142,10 @@ TEST_F(MqttCtl, TwoRunsOnOneHostKeepTheirOwnSessions) {
     for (const TTestMessage &M : Sub.Messages()) {
         // Under plant 0 only the removal of what an earlier version may have left.
         EXPECT_FALSE(M.Topic.startsWith(QStringLiteral("lanx1/0/")) && !M.Payload.isEmpty()) << M.Topic.toStdString();
-        if (M.Topic.endsWith(QStringLiteral("/state")))
+        if (M.Topic.endsWith(QStringLiteral("/state"))) {
             EXPECT_EQ(QStringLiteral("lanx1/%1/state").arg(QJsonDocument::fromJson(M.Payload).object().value("plant").toInt()),
                       M.Topic);
+        }
     }
 }
 

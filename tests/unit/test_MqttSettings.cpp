@@ -151,6 +151,7 @@ TEST(MqttPayload, TopicsAndMessage) {
     C.PlantNumber = 4321;
     C.Address = 1;
     C.ErrorText = QStringLiteral("Норма");
+    C.UtcOffset = DateTimeToQt(C.At).offsetFromUtc(); // as the cycle was taken here
     const QString Time = IsoTimeWithOffset(C.At);
     EXPECT_TRUE(Time.startsWith(QStringLiteral("2026-12-08T23:28:31.328")));
     EXPECT_TRUE(QDateTime::fromString(Time, Qt::ISODateWithMs).isValid());
@@ -170,6 +171,16 @@ TEST(MqttPayload, TopicsAndMessage) {
     // Each reading with its unit, where the description gives one.
     EXPECT_TRUE(CyclePayload(C, {QStringLiteral("%"), QStringLiteral("м³"), QString()})
                     .contains(QStringLiteral(",\"level\":0.1,\"levelUnit\":\"%\",\"error\":3").toUtf8()));
+
+    // The hour local time repeats in autumn: each pass with the offset it was
+    // taken with, whatever the zone of the machine that sends it.
+    C.At = At(2026, 10, 25, 2, 30, 0, 0);
+    C.UtcOffset = 7200;
+    EXPECT_TRUE(CyclePayload(C).startsWith("{\"time\":\"2026-10-25T02:30:00.000+02:00\""));
+    C.UtcOffset = 3600;
+    EXPECT_TRUE(CyclePayload(C).startsWith("{\"time\":\"2026-10-25T02:30:00.000+01:00\""));
+    C.UtcOffset = -(9 * 3600 + 30 * 60);
+    EXPECT_EQ(IsoTimeWithOffset(C.At, C.UtcOffset), QStringLiteral("2026-10-25T02:30:00.000-09:30"));
 }
 
 // A reading JSON has no number for is null, with the reason beside it, and

@@ -16,8 +16,9 @@ void TGraphData::AppendArchive(const TArchiveSeries &Points) {
     const qsizetype Need = Old + static_cast<qsizetype>(Points.size());
     if (Need > mData.capacity())
         mData.reserve(std::max(Need, mData.capacity() + mData.capacity() / 2));
+    // Each reading at its true instant, with the offset it was taken with.
     for (std::size_t i = 0; i < Points.size(); ++i)
-        mData.append(QCPGraphData(KeyFromDateTime(Points.DT[i]), Points.V[i]));
+        mData.append(QCPGraphData(KeyOfReading(Points.DT[i], Points.OffsetAt(i)), Points.V[i]));
     // Each day is in order already; only a day whose points overlap the ones
     // before (a clock set back) needs merging.
     const auto First = mData.begin() + mPreallocSize;

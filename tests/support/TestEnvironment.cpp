@@ -1,5 +1,7 @@
 #include "TestEnvironment.h"
 
+#include <ctime>
+
 #include "uClock.h"
 #include "uFormat.h"
 #include "uSysUtils.h"
@@ -34,6 +36,19 @@ TTestClock::TTestClock(const QDateTime &Instant) {
 
 TTestClock::~TTestClock() {
     PinTestClock();
+}
+
+TTestZone::TTestZone(const char *Zone) : FOld(qgetenv("TZ")), FHad(qEnvironmentVariableIsSet("TZ")) {
+    qputenv("TZ", Zone);
+    tzset();
+}
+
+TTestZone::~TTestZone() {
+    if (FHad)
+        qputenv("TZ", FOld);
+    else
+        qunsetenv("TZ");
+    tzset();
 }
 
 TTestFolder::TTestFolder(TContents Contents) : FOldApp(AppDir()), FOldProgram(ProgramDir()) {

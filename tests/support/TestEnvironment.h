@@ -27,6 +27,20 @@ public:
     TTestClock &operator=(const TTestClock &) = delete;
 };
 
+// The local time zone of the process set to Zone (an IANA name such as
+// "Europe/Berlin") for one test; the previous one comes back on destruction.
+class TTestZone {
+public:
+    explicit TTestZone(const char *Zone);
+    ~TTestZone();
+    TTestZone(const TTestZone &) = delete;
+    TTestZone &operator=(const TTestZone &) = delete;
+
+private:
+    QByteArray FOld;
+    bool FHad = false;
+};
+
 // A fresh folder that serves as AppDir (with an INI folder, or empty) and
 // ProgramDir for one test, removed afterwards; the previous folders come back
 // on destruction.

@@ -623,6 +623,51 @@ TEST_F(GraphTest, ExportCsvWritesTheVisibleWindowOrTheWholeRange) {
     EXPECT_TRUE(Messages.Messages().isEmpty());
 }
 
+// In Berlin the hour from 02:00 repeats on 25 October: the line runs through
+// the readings in the order they were taken, the labels show the clock as it
+// was, and the export lists them in that order, never interleaved.
+TEST_F(GraphTest, TheRepeatedHourOfAutumnIsDrawnAndExportedInTheOrderItWasTaken) {
+    const TTestZone Berlin("Europe/Berlin");
+    const struct {
+        int Hour, Minute, Second, Offset;
+        double V;
+    } Rows[] = {{2, 30, 0, 7200, 1}, {2, 59, 59, 7200, 2}, {2, 0, 5, 3600, 3}, {2, 30, 0, 3600, 4}};
+    for (const auto &R : Rows)
+        ASSERT_TRUE(ArchiveWrite("aLevel", "", At(2026, 10, 25, R.Hour, R.Minute, R.Second), R.V, {R.Offset, 1}));
+    TFormGraph F;
+    F.Open(QStringLiteral("aLevel"), &Level, QStringLiteral("График"), At(2026, 10, 25, 1), At(2026, 10, 25, 4));
+    ASSERT_EQ(F.Data()->size(), 4);
+    QStringList Labels;
+    std::vector<double> Values;
+    for (auto It = F.Data()->constBegin(); It != F.Data()->constEnd(); ++It) {
+        Labels << FormatKey(QStringLiteral("HH:mm:ss"), It->key);
+        Values.push_back(It->value);
+    }
+    EXPECT_EQ(Labels, (QStringList{"02:30:00", "02:59:59", "02:00:05", "02:30:00"}));
+    EXPECT_EQ(Values, (std::vector<double>{1, 2, 3, 4}));
+    // An hour from the first reading to the last, though the clock shows the same.
+    EXPECT_EQ((F.Data()->constEnd() - 1)->key - F.Data()->constBegin()->key, 3600.0);
+    EXPECT_EQ(DateTimeFromKey(F.Data()->constBegin()->key), At(2026, 10, 25, 2, 30));
+    // Ticks on whole hours of the clock, at ascending instants.
+    TDateTimeTicker Ticker(QStringLiteral("HH:mm"));
+    Ticker.setTickCount(7);
+    QVector<double> Ticks, SubTicks;
+    QVector<QString> TickLabels;
+    Ticker.generate(QCPRange(KeyFromDateTime(At(2026, 10, 25, 0)), KeyFromDateTime(At(2026, 10, 25, 5))), QLocale::c(),
+                    u'g', 6, Ticks, &SubTicks, &TickLabels);
+    EXPECT_EQ(QStringList(TickLabels.begin(), TickLabels.end()),
+              (QStringList{"00:00", "01:00", "02:00", "03:00", "04:00", "05:00"}));
+    EXPECT_TRUE(std::is_sorted(Ticks.begin(), Ticks.end()));
+    for (const QString &L : TickLabels)
+        EXPECT_TRUE(L.endsWith(QStringLiteral(":00"))) << L.toStdString();
+    const QString Whole = Folder.File(QStringLiteral("autumn.csv"));
+    ASSERT_TRUE(F.ExportCsvTo(Whole, true));
+    const QByteArray Csv = ReadAll(Whole);
+    const qsizetype First = Csv.indexOf("25.10.2026 02:30:00,000;1"), Second = Csv.indexOf("25.10.2026 02:59:59,000;2"),
+                    Third = Csv.indexOf("25.10.2026 02:00:05,000;3"), Fourth = Csv.indexOf("25.10.2026 02:30:00,000;4");
+    EXPECT_TRUE(First > 0 && First < Second && Second < Third && Third < Fourth) << Csv.toStdString();
+}
+
 TEST_F(GraphTest, ExportCsvIntoAMissingFolderTellsAndLeavesNoFile) {
     Write(At(2026, 2, 10, 8, 0), 1.5);
     TFormGraph F;

@@ -1,5 +1,6 @@
 #include "uBDE.h"
 #include "uDataCtrl.h"
+#include "uCycleReadings.h"
 
 #include "FileSizeLimit.h"
 #include "ReadOnlyFolder.h"
@@ -535,4 +536,63 @@ TEST(ArchiveTime, TextLayout) {
                             "2024/03/05 14:07:09", "2024-03-05 14:07:0x", "05.03.2024 14:07:09"})
         EXPECT_FALSE(Parse(Bad)) << Bad;
     EXPECT_FALSE(ParseArchiveTime(nullptr, 0, V));
+}
+
+// The hour that local time repeats in autumn: both passes read back in the
+// order they were taken, each with the offset it was taken with, whatever the
+// zone of the reader. The rows keep V and DT as they were, and lie in the
+// order written.
+TEST_F(Archive, TheRepeatedHourOfAutumnReadsInTheOrderItWasTaken) {
+    const struct {
+        int Hour, Minute, Second, Offset;
+        double V;
+    } Rows[] = {{2, 30, 0, 7200, 1}, {2, 59, 59, 7200, 2}, {2, 0, 5, 3600, 3}, {2, 30, 0, 3600, 4}};
+    for (const auto &R : Rows)
+        ASSERT_TRUE(ArchiveWrite("aLevel", "", At(2026, 10, 25, R.Hour, R.Minute, R.Second), R.V, {R.Offset, 1234}));
+    TArchiveSeries P;
+    ASSERT_TRUE(ReadArchiveRange("aLevel", At(2026, 10, 25), At(2026, 10, 25, 23, 59, 59), P));
+    EXPECT_EQ(P.V, (std::vector<double>{1, 2, 3, 4}));
+    EXPECT_EQ(P.Offset, (std::vector<int>{7200, 7200, 3600, 3600}));
+    EXPECT_EQ(ArchiveMs(P.UtcAt(1)) + 6000, ArchiveMs(P.UtcAt(2))); // 00:59:59 and 01:00:05 UTC
+    const auto Stored = StoredRows(Data("2026/10/25/aLevel.db"), "aLevel");
+    ASSERT_EQ(Stored.size(), 4u);
+    EXPECT_EQ(Stored[2], (std::pair{QStringLiteral("2026-10-25 02:00:05.000"), 3.0}));
+}
+
+// A day table of an earlier version (V and DT only) reads as before, its rows
+// taken in the reader's zone; the next reading written adds the new fields,
+// and a tool that inserts V and DT alone still can.
+TEST_F(Archive, ATableOfAnEarlierVersionStillReads) {
+    const QString Path = Data("2026/03/02/aLevel.db");
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(Path).absolutePath()));
+    sqlite3 *Db = nullptr;
+    ASSERT_EQ(sqlite3_open(Path.toUtf8().constData(), &Db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(Db,
+                           "CREATE TABLE aLevel (V REAL, DT TEXT); INSERT INTO aLevel VALUES (1, '2026-03-02 08:00:00.000');"
+                           "INSERT INTO aLevel VALUES (2, '2026-03-02 08:00:01.000');",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(Db);
+    const TDateTime Day = At(2026, 3, 2);
+    TArchiveSeries P;
+    ASSERT_EQ(ReadArchiveDay("aLevel", Day, 0, 0, P), TArchiveDayResult::Read);
+    EXPECT_EQ(P.V, (std::vector<double>{1, 2}));
+    EXPECT_EQ(P.Offset[0], LocalUtcOffset(At(2026, 3, 2, 8)));
+
+    ASSERT_TRUE(ArchiveWrite("aLevel", "", At(2026, 3, 2, 8, 0, 2), 3, {-18000, std::nullopt}));
+    ASSERT_EQ(sqlite3_open(Path.toUtf8().constData(), &Db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(Db, "INSERT INTO aLevel (V, DT) VALUES (4, '2026-03-02 13:00:03.000')", nullptr, nullptr,
+                           nullptr),
+              SQLITE_OK);
+    sqlite3_close(Db);
+    P.clear();
+    ASSERT_EQ(ReadArchiveDay("aLevel", Day, 0, 0, P), TArchiveDayResult::Read);
+    ASSERT_EQ(P.size(), 4u);
+    EXPECT_EQ(P.Offset[2], -18000); // 13:00:02 UTC: between the rows of the tool at 13:00:03 local
+    std::vector<TArchiveRow> Rows;
+    ASSERT_EQ(ReadArchiveRowsAfter("aLevel", Day, 1, 10, Rows), TArchiveDayResult::Read);
+    ASSERT_EQ(Rows.size(), 3u);
+    EXPECT_EQ(Rows[0].Row, 2);
+    EXPECT_EQ(Rows[0].Plant, -1);
+    EXPECT_EQ(Rows[1].Offset, -18000);
 }

@@ -3,6 +3,7 @@
 #include "TestEnvironment.h"
 #include "uBDE.h"
 #include "uCycleReadings.h"
+#include "uMqttSettings.h"
 
 #include <gtest/gtest.h>
 
@@ -85,4 +86,67 @@ TEST(MqttBacklog, ACycleBeingWrittenIsLeftForLater) {
     ASSERT_EQ(C.size(), 1u);
     EXPECT_EQ(*C[0].Level, 7);
     EXPECT_EQ(*C[0].Volume, 8);
+}
+
+// The catch-up goes by the archive's own order: the repeated hour of autumn
+// comes in the order it was taken, each cycle with its own offset and plant,
+// and a cursor moves past the rows it was given.
+TEST(MqttBacklog, CyclesComeInTheOrderTakenWhateverTheClockSaid) {
+    TTestFolder Folder;
+    SetDbPath(Folder.File(QStringLiteral("DATA")));
+    const TDateTime A = At(2026, 10, 25, 2, 30), B = At(2026, 10, 25, 2, 10);
+    ASSERT_TRUE(ArchiveWrite(QLatin1String(kLevelSeries), QString(), A, 1, {7200, 1234}));
+    ASSERT_TRUE(ArchiveWrite(QLatin1String(kVolumeSeries), QString(), A, 2, {7200, 1234}));
+    ASSERT_TRUE(ArchiveWrite(QLatin1String(kLevelSeries), QString(), B, 3, {3600, std::nullopt}));
+    ASSERT_TRUE(ArchiveWrite(QLatin1String(kVolumeSeries), QString(), B, 4, {3600, std::nullopt}));
+    ASSERT_TRUE(ArchiveWrite(QLatin1String(kLevelSeries), QString(), A, 5, {3600, 1234}));
+
+    std::vector<TCycleReadings> C = ReadCyclesAfter(TArchiveCursor{}, 100);
+    ASSERT_EQ(C.size(), 3u);
+    EXPECT_EQ(*C[0].Level, 1);
+    EXPECT_EQ(*C[0].Volume, 2);
+    EXPECT_EQ(C[0].UtcOffset, 7200);
+    EXPECT_EQ(C[0].PlantNumber, 1234);
+    EXPECT_EQ(*C[1].Level, 3);
+    EXPECT_EQ(C[1].UtcOffset, 3600);
+    EXPECT_EQ(C[1].PlantNumber, kPlantUnknown);
+    EXPECT_EQ(*C[2].Level, 5);
+    EXPECT_FALSE(C[2].Volume);
+    EXPECT_EQ(CountCyclesAfter(TArchiveCursor{}), 3);
+
+    TArchiveCursor Cursor;
+    Cursor.Advance(C[0]);
+    Cursor.Advance(C[1]);
+    EXPECT_EQ(CountCyclesAfter(Cursor), 1);
+    C = ReadCyclesAfter(Cursor, 100);
+    ASSERT_EQ(C.size(), 1u);
+    EXPECT_EQ(*C[0].Level, 5);
+    Cursor.Advance(C[0]);
+    EXPECT_TRUE(ReadCyclesAfter(Cursor, 100).empty());
+    EXPECT_EQ(ArchiveTimeAt(Cursor), A);
+    const TArchiveCursor End = ArchiveEnd();
+    EXPECT_EQ(End.Level, Cursor.Level);
+    EXPECT_EQ(End.Volume, Cursor.Volume);
+    // A series without a reading: before today's first row.
+    EXPECT_EQ(End.Frequency.Row, 0);
+}
+
+// A cursor written by an earlier version (time stamps) reads as the place of
+// the last reading at or before it.
+TEST(MqttBacklog, ACursorOfTimeStampsBecomesAPlace) {
+    TTestFolder Folder;
+    SetDbPath(Folder.File(QStringLiteral("DATA")));
+    const TDateTime T1 = At(2026, 12, 7, 10), T2 = At(2026, 12, 8, 10), T3 = At(2026, 12, 8, 11);
+    for (const TDateTime T : {T1, T2, T3})
+        ASSERT_TRUE(ArchiveWrite(QLatin1String(kLevelSeries), QString(), T, 1));
+    WriteAll(Folder.File(QStringLiteral("INI/Mqtt.ini")),
+             "[Cursor]\r\naLevel=2026-12-08 10:30:00.000\r\naVolume=2026-12-08 09:00:00.000\r\naFreq=\r\n");
+    const TArchiveCursor C = LoadMqttCursor(Folder.File(QStringLiteral("INI/Mqtt.ini")));
+    EXPECT_EQ(C.Level, (TArchivePlace{static_cast<long long>(At(2026, 12, 8)), 1}));
+    EXPECT_EQ(C.Volume.Day, static_cast<long long>(At(2026, 12, 8)));
+    EXPECT_EQ(C.Volume.Row, 0);
+    EXPECT_EQ(C.Frequency, TArchivePlace{});
+    const std::vector<TCycleReadings> After = ReadCyclesAfter(C, 100);
+    ASSERT_EQ(After.size(), 1u);
+    EXPECT_EQ(ArchiveMs(After[0].At), ArchiveMs(T3));
 }

@@ -23,7 +23,7 @@ void ErrorLine(const QString &Text) {
 
 QStringList MqttPollOptions() {
     return {QStringLiteral("--mqtt"), QStringLiteral("--topic"), QStringLiteral("--user"),
-            QStringLiteral("--password-file"), QStringLiteral("--ca")};
+            QStringLiteral("--password-file"), QStringLiteral("--ca"), QStringLiteral("--ha-discovery")};
 }
 
 std::optional<TMqttSettings> ParseMqttPollOptions(const TCommandArgs &A) {
@@ -39,6 +39,7 @@ std::optional<TMqttSettings> ParseMqttPollOptions(const TCommandArgs &A) {
     S.TopicPrefix = A.Options.value(QStringLiteral("--topic"), S.TopicPrefix);
     S.User = A.Options.value(QStringLiteral("--user"));
     S.CaFile = A.Options.value(QStringLiteral("--ca"));
+    S.DiscoveryPrefix = A.Options.value(QStringLiteral("--ha-discovery"));
     if (A.Options.contains(QStringLiteral("--password-file"))) {
         if (S.User.isEmpty())
             throw ECtlUsage(QStringLiteral("--password-file needs --user"));

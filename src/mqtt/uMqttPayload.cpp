@@ -102,6 +102,44 @@ QByteArray CyclePayload(const TCycleReadings &C, const TMqttUnits &Units) {
     return J.toUtf8();
 }
 
+std::vector<TMqttMessage> HaDiscoveryMessages(const QString &DiscoveryPrefix, const QString &TopicPrefix,
+                                              int PlantNumber, const TMqttUnits &Units) {
+    const QString Plant = QString::number(PlantNumber);
+    const QString Device = QStringLiteral("lanx1_") + Plant;
+    const struct {
+        const char *Key;
+        QString Name;
+        QString Unit;
+        bool Link;
+    } Sensors[] = {{"level", QStringLiteral("Уровень"), Units.Level, false},
+                   {"volume", QStringLiteral("Объём"), Units.Volume, false},
+                   {"frequency", QStringLiteral("Частота генератора"), Units.Frequency, false},
+                   {"link", QStringLiteral("Связь"), QString(), true}};
+    std::vector<TMqttMessage> Messages;
+    for (const auto &S : Sensors) {
+        const QString Key = QLatin1String(S.Key);
+        const QString Id = Device + u'_' + Key;
+        QString J = QStringLiteral("{\"name\":") + JsonString(S.Name) + QStringLiteral(",\"unique_id\":") +
+                    JsonString(Id) + QStringLiteral(",\"object_id\":") + JsonString(Id) +
+                    QStringLiteral(",\"state_topic\":") +
+                    JsonString(S.Link ? MqttLinkTopic(TopicPrefix, PlantNumber) : MqttStateTopic(TopicPrefix, PlantNumber)) +
+                    QStringLiteral(",\"value_template\":") +
+                    JsonString(S.Link ? QStringLiteral("{{ value_json.state }}")
+                                      : QStringLiteral("{{ value_json.") + Key + QStringLiteral(" }}"));
+        if (!S.Unit.isEmpty())
+            J += QStringLiteral(",\"unit_of_measurement\":") + JsonString(S.Unit);
+        if (!S.Link)
+            J += QStringLiteral(",\"state_class\":\"measurement\"");
+        J += QStringLiteral(",\"availability_topic\":") + JsonString(MqttStatusTopic(TopicPrefix, PlantNumber)) +
+             QStringLiteral(",\"payload_available\":\"online\",\"payload_not_available\":\"offline\"") +
+             QStringLiteral(",\"device\":{\"identifiers\":[") + JsonString(Device) +
+             QStringLiteral("],\"name\":") + JsonString(QStringLiteral("ЛАНКС1хх № ") + Plant) +
+             QStringLiteral(",\"model\":\"ЛАНКС1хх\"}}");
+        Messages.push_back({DiscoveryPrefix + QStringLiteral("/sensor/") + Id + QStringLiteral("/config"), J.toUtf8()});
+    }
+    return Messages;
+}
+
 QByteArray LinkPayload(const TLinkState &Link) {
     QString J = QStringLiteral("{\"state\":") + JsonString(Link.State) + QStringLiteral(",\"since\":\"") +
                 IsoTimeWithOffset(Link.At) + u'"';

@@ -6,6 +6,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <vector>
+
 // <prefix>/<plant number>/state and <prefix>/<plant number>/status
 QString MqttStateTopic(const QString &Prefix, int PlantNumber);
 QString MqttStatusTopic(const QString &Prefix, int PlantNumber);
@@ -32,6 +34,18 @@ struct TMqttUnits {
 // with "<reading>Reason" for one that is no finite number), each followed by
 // "<reading>Unit" where Units give one, error and errorText.
 QByteArray CyclePayload(const TCycleReadings &Cycle, const TMqttUnits &Units = {});
+
+// The retained configuration messages of Home Assistant's MQTT discovery for
+// the device of PlantNumber: one sensor each for the level, the volume, the
+// frequency (from the state topic) and the link's state (from the link topic),
+// all of one device, available while the status topic says "online".
+// Topic and payload (JSON, UTF-8) of each.
+struct TMqttMessage {
+    QString Topic;
+    QByteArray Payload;
+};
+std::vector<TMqttMessage> HaDiscoveryMessages(const QString &DiscoveryPrefix, const QString &TopicPrefix,
+                                              int PlantNumber, const TMqttUnits &Units);
 
 // The link's state as JSON: {"state":"ok","since":"<ISO time>"}, or with
 // the device's "error" code and "errorText" for any other state.

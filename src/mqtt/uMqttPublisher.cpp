@@ -457,6 +457,11 @@ void TMqttPublisher::OnConnectCb(mosquitto *, void *Self, int Rc) {
         P->FLinkDue = !P->FLink.State.isEmpty();
     }
     P->ClearForeignRetained();
+    if (!P->FSettings.DiscoveryPrefix.isEmpty())
+        for (const TMqttMessage &M :
+             HaDiscoveryMessages(P->FSettings.DiscoveryPrefix, P->FSettings.TopicPrefix, P->FConnPlant, P->FUnits))
+            mosquitto_publish(P->FMosq, nullptr, M.Topic.toUtf8().constData(), static_cast<int>(M.Payload.size()),
+                              M.Payload.constData(), 1, true);
     P->FSent = P->FCursor;
     P->FCatchUp = true;
     P->FBacklog.clear();

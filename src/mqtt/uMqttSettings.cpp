@@ -114,6 +114,7 @@ TMqttSettings LoadMqttSettings(const QString &Path) {
     S.CaFile = Ini.ReadString(kSection, QStringLiteral("CaFile"), S.CaFile);
     S.TopicPrefix = Ini.ReadString(kSection, QStringLiteral("TopicPrefix"), S.TopicPrefix);
     S.MaxRate = Ini.ReadInteger(kSection, QStringLiteral("MaxRate"), S.MaxRate);
+    S.DiscoveryPrefix = Ini.ReadString(kSection, QStringLiteral("HaDiscovery"), S.DiscoveryPrefix);
     return S;
 }
 
@@ -147,6 +148,7 @@ bool SaveMqttSettings(const TMqttSettings &S, const QString &Path, QString *Erro
         Ini.WriteString(kSection, QStringLiteral("Password"), S.Password);
         Ini.WriteString(kSection, QStringLiteral("CaFile"), S.CaFile);
         Ini.WriteString(kSection, QStringLiteral("TopicPrefix"), S.TopicPrefix);
+        Ini.WriteString(kSection, QStringLiteral("HaDiscovery"), S.DiscoveryPrefix);
         if (S.MaxRate != TMqttSettings().MaxRate || Ini.ValueExists(kSection, QStringLiteral("MaxRate")))
             Ini.WriteInteger(kSection, QStringLiteral("MaxRate"), S.MaxRate);
     });
@@ -186,6 +188,11 @@ QString CheckMqttSettings(const TMqttSettings &S, TMqttAddress *Address) {
         return QStringLiteral("файл сертификата центра %1 не читается").arg(S.CaFile);
     if (S.MaxRate <= 0)
         return QStringLiteral("предел скорости публикации должен быть больше нуля");
+    const QString &D = S.DiscoveryPrefix;
+    if (!D.isEmpty() && (D.contains(QRegularExpression(QStringLiteral("[#+\\x00]"))) || D.startsWith(u'/') ||
+                         D.endsWith(u'/') || D.startsWith(u'$') || D.toUtf8().size() > kMaxTopicPrefixBytes))
+        return QStringLiteral("префикс обнаружения Home Assistant не может начинаться с «$» или кончаться на «/», "
+                              "содержать «#» и «+»");
     if (Address)
         *Address = {Tls, Url.host(), Port};
     return {};

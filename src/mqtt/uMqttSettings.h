@@ -4,7 +4,8 @@
 // readable and writable by its owner only, and kept so.
 //
 //   [Mqtt]    Enabled=1, Url=mqtt://host:1883, User=, Password=, CaFile=,
-//             TopicPrefix=lanx1
+//             TopicPrefix=lanx1, MaxRate=1000, HaDiscovery= (the discovery prefix
+//             of Home Assistant, "homeassistant"; empty: off)
 //   [Cursor]  aLevel=, aVolume=, aFreq= — where in the archive the last
 //             reading of each series lies that the broker acknowledged:
 //             "<yyyy-MM-dd of its day table>/<row>" (earlier versions wrote its
@@ -24,6 +25,9 @@ struct TMqttSettings {
     QString CaFile;   // mqtts: the certificate authority file; empty: the system's
     QString TopicPrefix = QStringLiteral("lanx1");
     int MaxRate = 1000; // messages a second at most (the catch-up runs at this pace)
+    // Home Assistant's MQTT discovery: the topic prefix its configuration
+    // messages go under ("homeassistant"); empty: none are sent.
+    QString DiscoveryPrefix;
 
     bool operator==(const TMqttSettings &) const = default;
 };

@@ -5,6 +5,7 @@
 #include "EngineRig.h"
 #include "TLanx1DeviceModel.h"
 #include "MqttTestBroker.h"
+#include "uBDE.h"
 #include "uCycleReadings.h"
 #include "uFormat.h"
 #include "uLanx1Instance.h"
@@ -529,4 +530,49 @@ TEST_F(MqttPublisher, NothingGoesOutBeforeThePlantNumberIsKnown) {
     }));
     for (const TTestMessage &M : Later.Messages())
         EXPECT_FALSE(M.Topic.startsWith(QStringLiteral("lanx1/0/"))) << M.Topic.toStdString();
+}
+
+// "N в очереди" is what the archive owes, however much that is; Home
+// Assistant hears of the device only when asked for.
+TEST_F(MqttPublisher, TheQueueIsCountedFromTheArchiveAndDiscoveryIsAskedFor) {
+    // 1500 cycles archived before, the cursor before them; the broker is down.
+    const TDateTime Day = DateOf(Now());
+    for (int i = 0; i < 1500; ++i)
+        ASSERT_TRUE(ArchiveWrite(QLatin1String(kLevelSeries), QString(), Day + i / 86400000.0, i));
+    const TArchivePlace Start{static_cast<long long>(Day), 0};
+    ASSERT_TRUE(SaveMqttCursor({Start, Start, Start}));
+    {
+        TMqttPublisher Publisher;
+        ASSERT_TRUE(Publisher.Start(SettingsFor(Broker)));
+        ASSERT_TRUE(WaitUntilTrue([&] { return Publisher.Status().State == TMqttLinkState::NoLink; }));
+        ASSERT_TRUE(WaitUntilTrue([&] { return Publisher.Status().Queued == 1500; })) << Publisher.Status().Queued;
+        ASSERT_TRUE(Rig.Engine().PollCycle().Ok());
+        ASSERT_TRUE(WaitUntilTrue([&] { return Publisher.Status().Queued == 1501; })) << Publisher.Status().Queued;
+        EXPECT_EQ(Publisher.Status().Text(), QStringLiteral("MQTT: нет связи (1501 в очереди)"));
+    }
+
+    ASSERT_TRUE(Broker.Start(&Error)) << Error.toStdString();
+    TTestSubscriber Sub(Broker.Port(), QStringLiteral("#"));
+    ASSERT_TRUE(Sub.WaitSubscribed());
+    TMqttSettings S = SettingsFor(Broker);
+    {
+        TMqttPublisher Publisher;
+        ASSERT_TRUE(Publisher.Start(S));
+        ASSERT_TRUE(WaitUntilTrue([&] { return Publisher.Status().Connected() && Publisher.Status().Queued == 0; }));
+    }
+    for (const TTestMessage &M : Sub.Messages())
+        EXPECT_FALSE(M.Topic.startsWith(QStringLiteral("homeassistant/"))) << M.Topic.toStdString();
+    EXPECT_EQ(Sub.On(kState).size(), 1501u);
+
+    S.DiscoveryPrefix = QStringLiteral("homeassistant");
+    TMqttPublisher Publisher;
+    ASSERT_TRUE(Publisher.Start(S));
+    ASSERT_TRUE(Sub.WaitFor([](const std::vector<TTestMessage> &All) {
+        return std::count_if(All.begin(), All.end(), [](const TTestMessage &M) {
+                   return M.Topic.startsWith(QStringLiteral("homeassistant/sensor/lanx1_1234_"));
+               }) == 4;
+    }));
+    const auto Level = Sub.On(QStringLiteral("homeassistant/sensor/lanx1_1234_level/config"));
+    ASSERT_EQ(Level.size(), 1u);
+    EXPECT_EQ(QJsonDocument::fromJson(Level[0].Payload).object().value("state_topic").toString(), kState);
 }

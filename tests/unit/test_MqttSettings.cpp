@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QJsonDocument>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QTimeZone>
 #include <gtest/gtest.h>
@@ -207,5 +208,45 @@ TEST(MqttPayload, ReadingsThatAreNoFiniteNumberAreNull) {
         EXPECT_EQ(O.value(QStringLiteral("levelReason")).toString(), QLatin1String(Row.Reason));
         EXPECT_EQ(O.value(QStringLiteral("volume")).toDouble(), 1.5);
         EXPECT_FALSE(O.contains(QStringLiteral("volumeReason")));
+    }
+}
+
+// Home Assistant's discovery: one retained configuration per reading and one
+// for the link, all of one device, read from the topics the publisher uses.
+TEST(MqttPayload, HomeAssistantDiscovery) {
+    const std::vector<TMqttMessage> M =
+        HaDiscoveryMessages(QStringLiteral("homeassistant"), QStringLiteral("tanks"), 1234, {QStringLiteral("%"), QStringLiteral("м³"), {}});
+    ASSERT_EQ(M.size(), 4u);
+    QStringList Topics;
+    for (const TMqttMessage &Message : M) {
+        Topics << Message.Topic;
+        QJsonParseError Error{};
+        const QJsonObject O = QJsonDocument::fromJson(Message.Payload, &Error).object();
+        ASSERT_EQ(Error.error, QJsonParseError::NoError) << Message.Payload.toStdString();
+        EXPECT_EQ(O.value("availability_topic").toString(), QStringLiteral("tanks/1234/status"));
+        EXPECT_EQ(O.value("device").toObject().value("identifiers").toArray().first().toString(), QStringLiteral("lanx1_1234"));
+    }
+    EXPECT_EQ(Topics, (QStringList{"homeassistant/sensor/lanx1_1234_level/config", "homeassistant/sensor/lanx1_1234_volume/config",
+                                   "homeassistant/sensor/lanx1_1234_frequency/config",
+                                   "homeassistant/sensor/lanx1_1234_link/config"}));
+    const QJsonObject Level = QJsonDocument::fromJson(M[0].Payload).object();
+    EXPECT_EQ(Level.value("state_topic").toString(), QStringLiteral("tanks/1234/state"));
+    EXPECT_EQ(Level.value("value_template").toString(), QStringLiteral("{{ value_json.level }}"));
+    EXPECT_EQ(Level.value("unit_of_measurement").toString(), QStringLiteral("%"));
+    EXPECT_EQ(Level.value("name").toString(), QStringLiteral("Уровень"));
+    EXPECT_FALSE(QJsonDocument::fromJson(M[2].Payload).object().contains("unit_of_measurement"));
+    const QJsonObject Link = QJsonDocument::fromJson(M[3].Payload).object();
+    EXPECT_EQ(Link.value("state_topic").toString(), QStringLiteral("tanks/1234/link"));
+    EXPECT_EQ(Link.value("value_template").toString(), QStringLiteral("{{ value_json.state }}"));
+
+    // Off unless set; a prefix like a topic prefix.
+    EXPECT_TRUE(TMqttSettings{}.DiscoveryPrefix.isEmpty());
+    TMqttSettings S;
+    S.Url = QStringLiteral("mqtt://x");
+    S.DiscoveryPrefix = QStringLiteral("homeassistant");
+    EXPECT_TRUE(CheckMqttSettings(S).isEmpty());
+    for (const char *Bad : {"$ha", "ha/", "h#a"}) {
+        S.DiscoveryPrefix = QLatin1String(Bad);
+        EXPECT_FALSE(CheckMqttSettings(S).isEmpty()) << Bad;
     }
 }

@@ -52,6 +52,9 @@ TFormMqttSettings::TFormMqttSettings(const TMqttSettings &Settings, QWidget *Par
     btnCaFile = new QPushButton(QStringLiteral("Обзор…"), this);
     btnCaFile->setObjectName(QStringLiteral("btnCaFile"));
     edtTopicPrefix = NewField(this, "edtTopicPrefix", Settings.TopicPrefix);
+    chkDiscovery = new QCheckBox(QStringLiteral("Сообщать Home Assistant о датчиках (обнаружение MQTT)"), this);
+    chkDiscovery->setObjectName(QStringLiteral("chkDiscovery"));
+    chkDiscovery->setChecked(!Settings.DiscoveryPrefix.isEmpty());
     lblTopics = new QLabel(this);
     lblTopics->setObjectName(QStringLiteral("lblTopics"));
     lblProblem = new QLabel(this);
@@ -71,6 +74,7 @@ TFormMqttSettings::TFormMqttSettings(const TMqttSettings &Settings, QWidget *Par
     Form->addRow(QStringLiteral("Сертификат центра (mqtts):"), CaRow);
     Form->addRow(QStringLiteral("Префикс тем:"), edtTopicPrefix);
     Form->addRow(lblTopics);
+    Form->addRow(chkDiscovery);
 
     QBoxLayout *Buttons = DialogButtonRow(this, btnOK, btnCancel);
     auto *Layout = new QVBoxLayout(this);
@@ -91,6 +95,7 @@ TFormMqttSettings::TFormMqttSettings(const TMqttSettings &Settings, QWidget *Par
             edtCaFile->setText(File);
     });
     connect(chkEnabled, &QCheckBox::toggled, this, &TFormMqttSettings::Check);
+    connect(chkDiscovery, &QCheckBox::toggled, this, &TFormMqttSettings::Check);
     for (QLineEdit *Field : {edtUrl, edtUser, edtPassword, edtCaFile, edtTopicPrefix})
         connect(Field, &QLineEdit::textChanged, this, &TFormMqttSettings::Check);
     Check();
@@ -104,6 +109,11 @@ TMqttSettings TFormMqttSettings::Settings() const {
     S.Password = edtPassword->text();
     S.CaFile = edtCaFile->text().trimmed();
     S.TopicPrefix = edtTopicPrefix->text().trimmed();
+    // A prefix of its own in the file stays; switched on, the usual one.
+    if (!chkDiscovery->isChecked())
+        S.DiscoveryPrefix.clear();
+    else if (S.DiscoveryPrefix.isEmpty())
+        S.DiscoveryPrefix = QStringLiteral("homeassistant");
     return S;
 }
 
@@ -128,7 +138,7 @@ QString TFormMqttSettings::Problem() const {
 
 void TFormMqttSettings::Check() {
     const bool On = chkEnabled->isChecked();
-    for (QWidget *W : std::initializer_list<QWidget *>{edtUrl, edtUser, edtPassword, edtTopicPrefix})
+    for (QWidget *W : std::initializer_list<QWidget *>{edtUrl, edtUser, edtPassword, edtTopicPrefix, chkDiscovery})
         W->setEnabled(On);
     const bool Tls = IsTls(edtUrl->text());
     edtCaFile->setEnabled(On && (Tls || !edtCaFile->text().isEmpty()));

@@ -27,6 +27,7 @@ public:
     static std::function<QString(QWidget *Parent, const QString &Current)> ChooseCaFile;
 
     QCheckBox *chkEnabled = nullptr;
+    QCheckBox *chkDiscovery = nullptr; // Home Assistant's MQTT discovery
     QLineEdit *edtUrl = nullptr;
     QLineEdit *edtUser = nullptr;
     QLineEdit *edtPassword = nullptr;

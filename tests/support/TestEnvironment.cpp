@@ -1,5 +1,7 @@
 #include "TestEnvironment.h"
 
+#include "uBDE.h"
+
 #include <ctime>
 
 #include "uClock.h"
@@ -36,6 +38,18 @@ TTestClock::TTestClock(const QDateTime &Instant) {
 
 TTestClock::~TTestClock() {
     PinTestClock();
+}
+
+bool ArchiveTheRepeatedHourOfAutumn() {
+    const struct {
+        int Hour, Minute, Second, Offset;
+        double V;
+    } Rows[] = {{2, 30, 0, 7200, 1}, {2, 59, 59, 7200, 2}, {2, 0, 5, 3600, 3}, {2, 30, 0, 3600, 4}};
+    for (const auto &R : Rows)
+        if (!ArchiveWrite(QStringLiteral("aLevel"), QString(), At(2026, 10, 25, R.Hour, R.Minute, R.Second), R.V,
+                          {R.Offset, 1234}))
+            return false;
+    return true;
 }
 
 TTestZone::TTestZone(const char *Zone) : FOld(qgetenv("TZ")), FHad(qEnvironmentVariableIsSet("TZ")) {

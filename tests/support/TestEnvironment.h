@@ -41,6 +41,11 @@ private:
     bool FHad = false;
 };
 
+// Archives four level readings (1, 2, 3, 4) of plant 1234 on 25 October 2026
+// in Berlin, as they were taken: 02:30:00 and 02:59:59 summer time (+02:00),
+// then 02:00:05 and 02:30:00 winter time (+01:00). False when a write failed.
+bool ArchiveTheRepeatedHourOfAutumn();
+
 // A fresh folder that serves as AppDir (with an INI folder, or empty) and
 // ProgramDir for one test, removed afterwards; the previous folders come back
 // on destruction.

@@ -628,12 +628,7 @@ TEST_F(GraphTest, ExportCsvWritesTheVisibleWindowOrTheWholeRange) {
 // was, and the export lists them in that order, never interleaved.
 TEST_F(GraphTest, TheRepeatedHourOfAutumnIsDrawnAndExportedInTheOrderItWasTaken) {
     const TTestZone Berlin("Europe/Berlin");
-    const struct {
-        int Hour, Minute, Second, Offset;
-        double V;
-    } Rows[] = {{2, 30, 0, 7200, 1}, {2, 59, 59, 7200, 2}, {2, 0, 5, 3600, 3}, {2, 30, 0, 3600, 4}};
-    for (const auto &R : Rows)
-        ASSERT_TRUE(ArchiveWrite("aLevel", "", At(2026, 10, 25, R.Hour, R.Minute, R.Second), R.V, {R.Offset, 1}));
+    ASSERT_TRUE(ArchiveTheRepeatedHourOfAutumn());
     TFormGraph F;
     F.Open(QStringLiteral("aLevel"), &Level, QStringLiteral("График"), At(2026, 10, 25, 1), At(2026, 10, 25, 4));
     ASSERT_EQ(F.Data()->size(), 4);

@@ -543,12 +543,7 @@ TEST(ArchiveTime, TextLayout) {
 // zone of the reader. The rows keep V and DT as they were, and lie in the
 // order written.
 TEST_F(Archive, TheRepeatedHourOfAutumnReadsInTheOrderItWasTaken) {
-    const struct {
-        int Hour, Minute, Second, Offset;
-        double V;
-    } Rows[] = {{2, 30, 0, 7200, 1}, {2, 59, 59, 7200, 2}, {2, 0, 5, 3600, 3}, {2, 30, 0, 3600, 4}};
-    for (const auto &R : Rows)
-        ASSERT_TRUE(ArchiveWrite("aLevel", "", At(2026, 10, 25, R.Hour, R.Minute, R.Second), R.V, {R.Offset, 1234}));
+    ASSERT_TRUE(ArchiveTheRepeatedHourOfAutumn());
     TArchiveSeries P;
     ASSERT_TRUE(ReadArchiveRange("aLevel", At(2026, 10, 25), At(2026, 10, 25, 23, 59, 59), P));
     EXPECT_EQ(P.V, (std::vector<double>{1, 2, 3, 4}));

@@ -85,7 +85,7 @@ protected:
                 "3,4,5", "--mqtt", Broker.Url()};
     }
 
-    // What lanx1ctl archive prints for the day of 2026-10-25 in Zone.
+    // The times lanx1ctl archive prints for Series on Day (yyyy-MM-dd) in Zone.
     QStringList ArchivedTimes(const QString &Series, const QString &Day, const QString &Zone) {
         QProcessEnvironment E = QProcessEnvironment::systemEnvironment();
         E.insert(QStringLiteral("TZ"), Zone);
@@ -157,6 +157,29 @@ TEST_F(MqttClock, TheRepeatedHourOfAutumnIsPublishedWholeWithItsOffsets) {
     EXPECT_TRUE(R.Err.contains(QStringLiteral("MQTT: 3 messages acknowledged"))) << R.Err.toStdString();
     ASSERT_TRUE(Sub.WaitFor([&](const std::vector<TTestMessage> &All) { return States(All, Topic).size() >= 53; }));
     EXPECT_TRUE(States(Sub.Messages(), Topic).back().Time.endsWith(QStringLiteral("+09:00")));
+}
+
+// Summer time begins: the clock jumps from 02:00 to 03:00. Every cycle goes
+// out, the offset changes with the clock, the instants run on.
+TEST_F(MqttClock, TheHourSkippedInSpringLosesNothing) {
+    if (QStandardPaths::findExecutable(QStringLiteral("faketime")).isEmpty())
+        GTEST_SKIP() << "faketime is not installed (scripts/setup installs it)";
+    TTestSubscriber Sub(Broker.Port(), QStringLiteral("lanx1/#"));
+    ASSERT_TRUE(Sub.WaitSubscribed());
+    const QString Topic = QStringLiteral("lanx1/1234/state");
+    const TCtlRun R = RunFrom(QStringLiteral("2026-03-29 00:59:58 UTC"), QStringLiteral("Europe/Berlin"), PollArgs(30));
+    ASSERT_EQ(R.Status, 0) << R.Err.toStdString();
+    ASSERT_TRUE(Sub.WaitFor([&](const std::vector<TTestMessage> &All) { return States(All, Topic).size() >= 30; }));
+    const std::vector<TStamp> S = States(Sub.Messages(), Topic);
+    ASSERT_EQ(S.size(), 30u);
+    EXPECT_TRUE(S.front().Time.startsWith(QStringLiteral("2026-03-29T01:59:"))) << S.front().Time.toStdString();
+    EXPECT_TRUE(S.front().Time.endsWith(QStringLiteral("+01:00")));
+    EXPECT_TRUE(S.back().Time.startsWith(QStringLiteral("2026-03-29T03:00:"))) << S.back().Time.toStdString();
+    EXPECT_TRUE(S.back().Time.endsWith(QStringLiteral("+02:00")));
+    for (std::size_t i = 1; i < S.size(); ++i)
+        EXPECT_GT(S[i].Ms, S[i - 1].Ms) << S[i].Time.toStdString();
+    const QStringList Times = ArchivedTimes(QStringLiteral("aFreq"), QStringLiteral("2026-03-29"), QStringLiteral("Europe/Berlin"));
+    EXPECT_EQ(Times.size(), 30);
 }
 
 // The clock set back ten minutes in the middle of a run: no cycle is

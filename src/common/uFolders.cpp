@@ -28,7 +28,8 @@ bool CanCreateIn(const QString &Dir) {
 
 TFolderLayout ChooseFolders(const TFolderFacts &Facts) {
     TFolderLayout L;
-    if (Facts.ProgramDirWritable || Facts.PortableFile || Facts.UserDataDir.isEmpty()) {
+    const bool Writable = Facts.ProgramDirWritable && !Facts.SystemInstalled;
+    if (Writable || Facts.PortableFile || Facts.UserDataDir.isEmpty()) {
         L.Mode = TFolderMode::Portable;
         L.DataDir = Facts.ProgramDir;
         L.IniDir = Facts.CurrentDir;
@@ -43,8 +44,14 @@ TFolderLayout ChooseFolders(const TFolderFacts &Facts) {
 TFolderFacts ProbeFolders(const QString &ProgramDir) {
     TFolderFacts F;
     F.ProgramDir = ProgramDir;
-    F.ProgramDirWritable = CanCreateIn(ProgramDir);
     F.PortableFile = QFileInfo(JoinPath(ProgramDir, QStringLiteral("portable"))).isFile();
+    // Where it lies, not whether its folder can be written: root can write
+    // /usr/bin, and must not take the system's copy for a portable one (nor
+    // try a file there).
+    const QString Clean = QDir::cleanPath(QFileInfo(ProgramDir).absoluteFilePath());
+    F.SystemInstalled = Clean.startsWith(QStringLiteral("/usr/")) ||
+                        QFileInfo(QDir(ProgramDir).filePath(QLatin1String(kInstalledMarker))).isFile();
+    F.ProgramDirWritable = !F.SystemInstalled && CanCreateIn(ProgramDir);
     F.CurrentDir = AppDir();
     // lanx1ctl shares the program's folder: the name is the program's, not the tool's.
     const QString Own = QCoreApplication::applicationName();

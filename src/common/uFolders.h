@@ -1,15 +1,20 @@
 #pragma once
 // Where the program keeps its files: portable or installed.
 //
-// A copy whose program folder can be written to, or that holds a file named
-// "portable" beside the program, is portable: DATA/, PAR/, TarTabl/ and
-// INI/fGraph.ini stay beside the program file, INI/ and the request log in the
-// folder current at start, and no folder is created.
+// A copy that holds a file named "portable" beside the program is portable:
+// DATA/, PAR/, TarTabl/ and INI/fGraph.ini stay beside the program file, INI/
+// and the request log in the folder current at start, and no folder is
+// created.
 //
-// An installed copy (the program file in a folder the user cannot write) keeps
-// all of them in the user's data folder (~/.local/share/lanx1 on Linux), which
-// also becomes the working directory. Its first start creates the folders and
-// a ComPort.ini naming the first serial port of the system.
+// A copy installed by the system (its program file under /usr, or the package's
+// marker share/lanx1/installed beside its bin folder) is installed, whoever
+// runs it: root, who may write anywhere, too. It keeps all of them in the
+// user's data folder (~/.local/share/lanx1 on Linux), which also becomes the
+// working directory. Its first start creates the folders and a ComPort.ini
+// naming the first serial port of the system.
+//
+// Any other copy is portable when its program folder can be written to, and
+// installed when not.
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -19,8 +24,9 @@ enum class TFolderMode { Portable, Installed };
 // What the rule looks at.
 struct TFolderFacts {
     QString ProgramDir;       // folder of the program file
-    bool ProgramDirWritable = false;
+    bool ProgramDirWritable = false; // not tried for a system copy
     bool PortableFile = false; // ProgramDir holds a file "portable"
+    bool SystemInstalled = false; // under /usr, or ProgramDir/../share/lanx1/installed exists
     QString CurrentDir;       // current directory at start
     QString UserDataDir;      // QStandardPaths::AppDataLocation
 };
@@ -35,6 +41,9 @@ struct TFolderLayout {
 
 // The rule itself: no file is touched.
 TFolderLayout ChooseFolders(const TFolderFacts &Facts);
+
+// The marker the package installs, relative to the program's folder.
+inline constexpr char kInstalledMarker[] = "../share/lanx1/installed";
 
 // The facts of this machine for the program folder ProgramDir (the user's data
 // folder is that of the application "lanx1", whatever the running program's name).

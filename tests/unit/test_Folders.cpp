@@ -68,6 +68,28 @@ TEST(FolderRule, PortableFileKeepsAReadOnlyCopyPortable) {
     EXPECT_EQ(L.IniDir, "/home/user");
 }
 
+// Root may write /usr/bin: where the program lies decides, not the rights.
+TEST(FolderRule, ASystemCopyIsInstalledEvenWhereItsFolderCanBeWritten) {
+    TFolderFacts F = Facts(true, false);
+    F.SystemInstalled = true;
+    const TFolderLayout L = ChooseFolders(F);
+    EXPECT_EQ(L.Mode, TFolderMode::Installed);
+    EXPECT_EQ(L.DataDir, "/home/user/.local/share/lanx1");
+    F.PortableFile = true; // asked for all the same
+    EXPECT_EQ(ChooseFolders(F).Mode, TFolderMode::Portable);
+
+    TFolderRig Rig;
+    EXPECT_FALSE(Rig.Facts().SystemInstalled);
+    const QString Marker = QDir(Rig.Program()).filePath(QLatin1String(kInstalledMarker));
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(Marker).absolutePath()));
+    WriteAll(Marker, "");
+    EXPECT_TRUE(Rig.Facts().SystemInstalled);
+    EXPECT_FALSE(Rig.Facts().ProgramDirWritable); // not even tried
+    EXPECT_EQ(ChooseFolders(Rig.Facts()).Mode, TFolderMode::Installed);
+    EXPECT_TRUE(ProbeFolders(QStringLiteral("/usr/bin")).SystemInstalled);
+    EXPECT_TRUE(ProbeFolders(QStringLiteral("/usr/local/bin")).SystemInstalled);
+}
+
 TEST(FolderRule, ReadOnlyProgramFolderIsInstalled) {
     const TFolderLayout L = ChooseFolders(Facts(false, false));
     EXPECT_EQ(L.Mode, TFolderMode::Installed);

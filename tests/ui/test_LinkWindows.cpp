@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTableWidget>
+#include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
 #include <qcustomplot.h>
@@ -171,6 +172,17 @@ TEST_F(LinkWindows, StatusPanelShowsTheQualityAndTurnsRedUnder90PerCent) {
     W->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(TFormExchangeStatistics::Instance(), nullptr);
+    // Esc closes it, with the focus on the table, on a label, or right after opening.
+    for (int Where = 0; Where < 3; ++Where) {
+        Form->actExchangeStatistics->trigger();
+        TFormExchangeStatistics *S = TFormExchangeStatistics::Instance();
+        ASSERT_NE(S, nullptr);
+        QWidget *const Targets[] = {S->Counts(), S->Quality(), S};
+        QWidget *Target = Targets[Where];
+        QTest::keyClick(Target, Qt::Key_Escape);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_EQ(TFormExchangeStatistics::Instance(), nullptr) << Where;
+    }
 }
 
 TEST_F(LinkWindows, ScanFindsTheDeviceAndApplyTakesItsSettings) {

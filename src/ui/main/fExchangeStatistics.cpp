@@ -1,6 +1,7 @@
 #include "fExchangeStatistics.h"
 
 #include "fMain.h"
+#include "uEscapeKey.h"
 #include "uFormat.h"
 #include "uRequestDevices.h"
 
@@ -127,6 +128,11 @@ TFormExchangeStatistics::TFormExchangeStatistics(QWidget *Parent) : QWidget(Pare
 }
 
 TFormExchangeStatistics::~TFormExchangeStatistics() = default;
+
+void TFormExchangeStatistics::keyPressEvent(QKeyEvent *Event) {
+    if (!CloseOnEscape(this, Event))
+        QWidget::keyPressEvent(Event);
+}
 
 void TFormExchangeStatistics::showEvent(QShowEvent *Event) {
     QWidget::showEvent(Event);

@@ -48,6 +48,8 @@ public:
 protected:
     void showEvent(QShowEvent *Event) override;
     void hideEvent(QHideEvent *Event) override;
+    // Esc closes the window, wherever the focus is in it.
+    void keyPressEvent(QKeyEvent *Event) override;
 
 private:
     explicit TFormExchangeStatistics(QWidget *Parent);

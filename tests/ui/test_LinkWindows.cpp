@@ -155,7 +155,16 @@ TEST_F(LinkWindows, StatusPanelShowsTheQualityAndTurnsRedUnder90PerCent) {
     Form->actExchangeStatistics->trigger();
     EXPECT_EQ(TFormExchangeStatistics::Instance(), W);
 
+    // The time axis as far as the replies go (the simulator answers within
+    // milliseconds), not up to the read time-out.
+    EXPECT_LE(W->Chart()->xAxis->range().upper, 5.0 * TExchangeCounts::BucketMs);
+    EXPECT_GE(W->Chart()->xAxis->range().upper, 2.0 * TExchangeCounts::BucketMs);
+
     W->ResetButton()->click();
+    // Nothing counted: the count axis still has whole numbers only.
+    W->Chart()->replot();
+    for (const double Tick : W->Chart()->yAxis->tickVector())
+        EXPECT_EQ(Tick, std::round(Tick));
     EXPECT_EQ(CountOf(W->Counts(), "Всего обменов"), "0");
     EXPECT_EQ(CountOf(W->Counts(), "Ответ получен"), "0");
     EXPECT_EQ(CountOf(W->Counts(), "Нет ответа"), "0");

@@ -97,6 +97,11 @@ TFormExchangeStatistics::TFormExchangeStatistics(QWidget *Parent) : QWidget(Pare
     FChart->setMinimumHeight(180);
     FChart->xAxis->setLabel(QStringLiteral("Время ответа, мс"));
     FChart->yAxis->setLabel(QStringLiteral("Ответов"));
+    // Replies are counted: whole numbers only on the count axis.
+    QSharedPointer<QCPAxisTickerFixed> Whole(new QCPAxisTickerFixed);
+    Whole->setTickStep(1);
+    Whole->setScaleStrategy(QCPAxisTickerFixed::ssMultiples);
+    FChart->yAxis->setTicker(Whole);
     FBars = new QCPBars(FChart->xAxis, FChart->yAxis);
     FBars->setWidth(TExchangeCounts::BucketMs);
     FBars->setPen(QPen(QColor(0, 80, 160)));
@@ -210,7 +215,14 @@ void TFormExchangeStatistics::Show(const TExchangeCounts &C) {
         Top = std::max(Top, Values.back());
     }
     FBars->setData(Keys, Values, true);
-    FChart->xAxis->setRange(0, std::max<double>(TExchangeCounts::BucketMs, Keys.size() * TExchangeCounts::BucketMs));
+    // The time axis up to the slowest reply seen, and a step beyond: replies
+    // of a few milliseconds fill the chart instead of a sliver at its edge.
+    int Last = -1;
+    for (int i = 0; i < Values.size(); ++i)
+        if (Values[i] > 0)
+            Last = i;
+    const int Buckets = std::clamp(Last + 2, 2, std::max(2, int(Keys.size())));
+    FChart->xAxis->setRange(0, double(Buckets) * TExchangeCounts::BucketMs);
     FChart->yAxis->setRange(0, std::max(1.0, Top * 1.1));
     FChart->replot();
 }

@@ -43,6 +43,7 @@ public:
     QLabel *Quality() const { return FQuality; }
     QLabel *Response() const { return FResponse; }
     QCPBars *Bars() const { return FBars; }
+    QCustomPlot *Chart() const { return FChart; }
     QPushButton *ResetButton() const { return FReset; }
 
 protected:

@@ -10,6 +10,7 @@
 #include "uGraphAxes.h"
 #include "uGraphData.h"
 #include "uIniFile.h"
+#include "uLanx1Instance.h"
 #include "uSysUtils.h"
 
 #include <QAction>
@@ -504,6 +505,23 @@ TEST_F(GraphTest, ReportCopiesTheVisibleWindow) {
     EXPECT_EQ(Report.FilterDescribeText(), QStringLiteral("Отчет за"));
     Report.Fill(A.windowTitle(), A.Chart(), A.Series1(), A.Points());
     EXPECT_EQ(Report.TitleText(), QStringLiteral("Уровень в резервуаре"));
+    EXPECT_TRUE(Report.DefaultPdfPath().endsWith(QStringLiteral("/2026-04-11.pdf"))) << Report.DefaultPdfPath().toStdString();
+    {
+        // Whose tank: the plant number the device holds, in the title and the file name.
+        const bool Made = !Lanx1;
+        if (Made)
+            CreateLanx1();
+        const std::uint16_t Was = Lanx1->PlantNumber();
+        Lanx1->SetPlantNumber(1234);
+        TRepGraph Named;
+        Named.Fill(A.windowTitle(), A.Chart(), A.Series1(), A.Points());
+        EXPECT_EQ(Named.TitleText(), QStringLiteral("Уровень в резервуаре, установка № 1234"));
+        EXPECT_TRUE(Named.DefaultPdfPath().endsWith(QStringLiteral("/1234_2026-04-11.pdf")));
+        EXPECT_TRUE(RenderTexts(Named).contains(QStringLiteral("Уровень в резервуаре, установка № 1234")));
+        Lanx1->SetPlantNumber(Was);
+        if (Made)
+            DestroyLanx1();
+    }
     EXPECT_EQ(Report.FilterDescribeText(), QStringLiteral("с 11.04.2026 22:59:00 по 11.04.2026 23:59:00"));
     EXPECT_EQ(Report.Chart()->xAxis->range(), A.Chart()->xAxis->range());
     EXPECT_EQ(Report.Chart()->yAxis->range(), QCPRange(2700, 2900));

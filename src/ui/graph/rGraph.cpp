@@ -1,4 +1,8 @@
 #include "rGraph.h"
+#include <QDir>
+#include <QStandardPaths>
+#include "uLanx1Instance.h"
+#include "uRequestDevices.h"
 
 #include "uDateTime.h"
 #include "uFormat.h"
@@ -104,7 +108,11 @@ void TRepGraph::Fill(const QString &Caption, const QCustomPlot *Source, const QC
 
         FSeries1->setScatterStyle(Points ? QCPScatterStyle(QCPScatterStyle::ssSquare, Qt::blue, 1)
                                          : QCPScatterStyle(QCPScatterStyle::ssNone));
-        FTitle = Caption;
+        // Whose readings they are: the device's plant number after the caption.
+        const int Plant = ReportPlantNumber();
+        FTitle = Plant > 0 ? Caption + QStringLiteral(", установка № ") + QString::number(Plant) : Caption;
+        FPdfName = (Plant > 0 ? QString::number(Plant) + u'_' : QString()) +
+                   FormatKey(QStringLiteral("yyyy-MM-dd"), SX->range().lower) + QStringLiteral(".pdf");
         FChart->xAxis->setRange(SX->range());
         if (const auto T = SY->ticker().dynamicCast<TNumberTicker>())
             FChart->yAxis->setTicker(QSharedPointer<TNumberTicker>::create(T->Digits()));
@@ -115,6 +123,18 @@ void TRepGraph::Fill(const QString &Caption, const QCustomPlot *Source, const QC
     } catch (const std::exception &E) {
         qCWarning(lcReport) << "report not filled:" << E.what();
     }
+}
+
+int ReportPlantNumber() {
+    if (RequestDevices && RequestDevices->KnownPlantNumber() != kPlantUnknown)
+        return RequestDevices->KnownPlantNumber();
+    return Lanx1 ? Lanx1->PlantNumber() : 0;
+}
+
+QString TRepGraph::DefaultPdfPath() const {
+    const QString Documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString Folder = !Documents.isEmpty() && QDir(Documents).exists() ? Documents : QDir::homePath();
+    return QDir(Folder).filePath(FPdfName.isEmpty() ? QStringLiteral("График.pdf") : FPdfName);
 }
 
 QPageLayout TRepGraph::PageLayout() {
@@ -205,8 +225,9 @@ void TRepGraph::Preview(QWidget *Parent) {
             QAction *Save = Tools->addAction(QStringLiteral("Сохранить в PDF"));
             Save->setObjectName(QStringLiteral("actSavePdf"));
             connect(Save, &QAction::triggered, &Dialog, [this, &Dialog] {
-                const QString Path = QFileDialog::getSaveFileName(&Dialog, QStringLiteral("Сохранить в PDF"), {},
-                                                                  QStringLiteral("PDF (*.pdf)"));
+                const QString Path =
+                    QFileDialog::getSaveFileName(&Dialog, QStringLiteral("Сохранить в PDF"), DefaultPdfPath(),
+                                                 QStringLiteral("PDF (*.pdf)"));
                 if (!Path.isEmpty())
                     SaveReportPdf(Path);
             });

@@ -34,6 +34,9 @@ public:
     static QPageLayout PageLayout();
 
     QString TitleText() const { return FTitle; }
+    // Where "Сохранить в PDF" proposes to save: <plant>_<first day>.pdf in the
+    // user's documents folder (the home folder when there is none).
+    QString DefaultPdfPath() const;
     QString FilterDescribeText() const { return FFilterDescribe; }
     QCustomPlot *Chart() const { return FChart; }
     QCPGraph *Series1() const { return FSeries1; }
@@ -41,9 +44,14 @@ public:
 private:
     QString FTitle;
     QString FFilterDescribe;
+    QString FPdfName;
     QCustomPlot *FChart = nullptr;
     QCPGraph *FSeries1 = nullptr;
 };
+
+// The plant number a report names: the one the device told, else the one
+// the device object holds; 0 when none is known.
+int ReportPlantNumber();
 
 // The one report of the program, created at start-up before the main window.
 extern TRepGraph *RepGraph;

@@ -1,11 +1,14 @@
 // "О программе": the version, Qt's version and the folders in use.
+#include "RecordingMessages.h"
 #include "TestEnvironment.h"
 #include "fAbout.h"
 #include "uFolders.h"
 #include "uSysUtils.h"
 #include "uVersion.h"
 
+#include <QFile>
 #include <QLabel>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 TEST(About, ShowsVersionQtAndEveryFolder) {
@@ -23,4 +26,22 @@ TEST(About, ShowsVersionQtAndEveryFolder) {
     ASSERT_NE(Label, nullptr);
     EXPECT_TRUE(Label->text().contains(QStringLiteral("href=\"file://")));
     EXPECT_EQ(About.windowTitle(), QStringLiteral("О программе"));
+}
+
+// No file manager on the machine (none on the search path): a folder's link
+// names the folder instead of doing nothing.
+TEST(About, AFolderThatCannotBeOpenedIsNamed) {
+    TTestFolder Folder;
+    TRecordingMessages Messages;
+    TFormAbout About;
+    auto *Label = About.findChild<QLabel *>(QStringLiteral("lblAbout"));
+    ASSERT_NE(Label, nullptr);
+    const QByteArray Path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(Folder.Path()));
+    const QString Data = JoinPath(Folder.Path(), QStringLiteral("DATA"));
+    emit Label->linkActivated(QUrl::fromLocalFile(Data).toString(QUrl::FullyEncoded));
+    qputenv("PATH", Path);
+    ASSERT_EQ(Messages.Messages().size(), 1);
+    EXPECT_TRUE(Messages.Messages()[0].Text.endsWith(Data)) << Messages.Messages()[0].Text.toStdString();
+    EXPECT_TRUE(Messages.Messages()[0].Text.startsWith(QStringLiteral("Папка не открывается")));
 }

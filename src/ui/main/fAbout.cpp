@@ -1,6 +1,7 @@
 #include "fAbout.h"
 
 #include "uFolders.h"
+#include "uMessages.h"
 #include "uVersion.h"
 
 #include <QDesktopServices>
@@ -30,7 +31,15 @@ TFormAbout::TFormAbout(QWidget *Parent) : QDialog(Parent) {
     Label->setTextFormat(Qt::RichText);
     Label->setTextInteractionFlags(Qt::TextBrowserInteraction);
     Label->setOpenExternalLinks(false);
-    connect(Label, &QLabel::linkActivated, this, [](const QString &Link) { QDesktopServices::openUrl(QUrl(Link)); });
+    connect(Label, &QLabel::linkActivated, this, [](const QString &Link) {
+        // Without a file manager nothing would happen: the folder is named instead.
+        const QUrl Url(Link);
+        if (!QDesktopServices::openUrl(Url))
+            ShowMessageBox(QStringLiteral("О программе"),
+                           QStringLiteral("Папка не открывается: не найдена программа для просмотра папок.\r") +
+                               Url.toLocalFile(),
+                           TMsgIcon::Information);
+    });
     auto *Buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     Buttons->button(QDialogButtonBox::Close)->setText(QStringLiteral("Закрыть"));
     connect(Buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);

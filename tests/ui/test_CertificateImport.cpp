@@ -125,6 +125,10 @@ TEST_F(CertificateImport, CertificateBecomesASelected32PointTableOfTheFile) {
         EXPECT_EQ(Chart->graph(0)->dataCount(), 201);
         EXPECT_EQ(Chart->graph(1)->dataCount(), 32);
         EXPECT_EQ(Chart->graph(2)->valueAxis(), Chart->yAxis2);
+        // The legend lies over no curve: outside the axes.
+        Chart->replot();
+        EXPECT_FALSE(Chart->legend->outerRect().intersects(Chart->axisRect()->rect()))
+            << Chart->legend->outerRect().y() << " " << Chart->axisRect()->rect().y();
         EXPECT_TRUE(Child<QPushButton>(W, "btnOK")->isEnabled());
 
         WhenModal(QStringLiteral("FormInputText"), [&](QWidget *N) {

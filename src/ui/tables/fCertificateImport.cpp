@@ -181,8 +181,16 @@ void TFormCertificateImport::CreateControls() {
 
 void TFormCertificateImport::CreateChart() {
     ChartImport->legend->setVisible(true);
-    // Top left: the table rises from the bottom left, so that corner holds least of it.
-    ChartImport->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignLeft);
+    // Above the axes, in a row of its own: inside them it would lie over a
+    // curve, whichever corner it took (the error runs anywhere).
+    ChartImport->axisRect()->insetLayout()->take(ChartImport->legend);
+    ChartImport->axisRect()->insetLayout()->simplify();
+    ChartImport->plotLayout()->insertRow(0);
+    ChartImport->plotLayout()->addElement(0, 0, ChartImport->legend);
+    ChartImport->plotLayout()->setRowStretchFactor(0, 0.001);
+    ChartImport->legend->setWrap(2); // two names a row: the chart is narrow
+    ChartImport->legend->setFillOrder(QCPLegend::foColumnsFirst);
+    ChartImport->legend->setBorderPen(Qt::NoPen);
     ChartImport->xAxis->setLabel(QStringLiteral("Уровень, %"));
     ChartImport->yAxis->setLabel(QStringLiteral("Объем, %"));
     ChartImport->yAxis2->setLabel(QStringLiteral("Погрешность, % объема"));

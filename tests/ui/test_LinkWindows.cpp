@@ -226,7 +226,7 @@ TEST_F(LinkWindows, ScanFindsTheDeviceAndApplyTakesItsSettings) {
         EXPECT_TRUE(D->StopButton()->isEnabled());
         ASSERT_TRUE(WaitFor([&] { return !D->Scanning(); }, 30000));
         ASSERT_EQ(D->Results()->rowCount(), 1);
-        EXPECT_EQ(Row(D->Results(), 0), (QStringList{Sim().PortName(), "2400", "37", "4321", "2"}));
+        EXPECT_EQ(Row(D->Results(), 0), (QStringList{Sim().PortName(), "2400", "37", "4321", "2", ""}));
         EXPECT_TRUE(D->ProgressText()->text().contains("найдено: 1")) << D->ProgressText()->text().toStdString();
         // Nothing is changed before "Применить".
         EXPECT_FALSE(ReadAll(Rig->Folder().File("INI/ComPort.ini")).contains("BaudRate=2400"));
@@ -301,7 +301,10 @@ TEST_F(LinkWindows, ScanStopsWhenAskedAndNamesAGarbledSignal) {
     const QStringList First = Row(D.Results(), 0);
     EXPECT_EQ(First[0], Sim().PortName());
     EXPECT_EQ(First[1], "9600");
-    EXPECT_EQ(First[3], "сигнал есть, но искажён");
+    // Not under the plant number: in the note column.
+    EXPECT_EQ(D.Results()->horizontalHeaderItem(5)->text(), "Примечание");
+    EXPECT_EQ(First[3], "");
+    EXPECT_EQ(First[5], "сигнал есть, но искажён");
     D.Results()->selectRow(0);
     EXPECT_FALSE(D.ApplyButton()->isEnabled());
 }

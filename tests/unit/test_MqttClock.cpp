@@ -66,6 +66,10 @@ protected:
         E.remove(QStringLiteral("LD_PRELOAD"));
         E.insert(QStringLiteral("TZ"), Zone);
         E.insert(QStringLiteral("FAKETIME_DONT_FAKE_MONOTONIC"), QStringLiteral("1"));
+        // A lanx1ctl built with AddressSanitizer takes libfaketime before its runtime.
+        const QString Asan = E.value(QStringLiteral("ASAN_OPTIONS"));
+        E.insert(QStringLiteral("ASAN_OPTIONS"),
+                 (Asan.isEmpty() ? QString() : Asan + u':') + QStringLiteral("verify_asan_link_order=0"));
         if (!TimestampFile.isEmpty()) {
             E.insert(QStringLiteral("LD_PRELOAD"), FakeTimeLibrary());
             E.insert(QStringLiteral("FAKETIME_TIMESTAMP_FILE"), TimestampFile);

@@ -17,7 +17,9 @@
 
 namespace {
 
-enum TColumn { colPort, colBaud, colAddress, colPlant, colModification, colCount };
+// What is no device's (a garbled signal, a port that does not open) goes
+// into the last column, not under the plant number.
+enum TColumn { colPort, colBaud, colAddress, colPlant, colModification, colNote, colCount };
 // The index of a found device in a result row's first item; garbled and
 // failed ports have none.
 constexpr int DeviceRole = Qt::UserRole + 1;
@@ -99,7 +101,8 @@ TFormDeviceScan::TFormDeviceScan(const TScanOptions &Defaults, QWidget *Parent)
     FResults = new QTableWidget(0, colCount, this);
     FResults->setObjectName(QStringLiteral("Results"));
     FResults->setHorizontalHeaderLabels({QStringLiteral("Порт"), QStringLiteral("Скорость"), QStringLiteral("Адрес"),
-                                         QStringLiteral("Заводской номер"), QStringLiteral("Модификация")});
+                                         QStringLiteral("Заводской номер"), QStringLiteral("Модификация"),
+                                         QStringLiteral("Примечание")});
     FResults->verticalHeader()->hide();
     FResults->setEditTriggers(QAbstractItemView::NoEditTriggers);
     FResults->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -231,20 +234,21 @@ void TFormDeviceScan::ShowProgress(const TScanProgress &P) {
 void TFormDeviceScan::AddFound(const TScanDevice &D) {
     FDevices << D;
     const int Row = FResults->rowCount();
-    AddLine(D.Port, D.BaudRate, D.Address, QString::number(D.PlantNumber));
+    AddLine(D.Port, D.BaudRate, D.Address, QString());
+    FResults->setItem(Row, colPlant, new QTableWidgetItem(QString::number(D.PlantNumber)));
     FResults->setItem(Row, colModification, new QTableWidgetItem(QString::number(D.Modification)));
     FResults->item(Row, colPort)->setData(DeviceRole, int(FDevices.size() - 1));
     if (FResults->selectedItems().isEmpty())
         FResults->selectRow(Row);
 }
 
-void TFormDeviceScan::AddLine(const QString &Port, int Baud, int Address, const QString &Text) {
+void TFormDeviceScan::AddLine(const QString &Port, int Baud, int Address, const QString &Note) {
     const int Row = FResults->rowCount();
     FResults->insertRow(Row);
     FResults->setItem(Row, colPort, new QTableWidgetItem(Port));
     FResults->setItem(Row, colBaud, new QTableWidgetItem(Baud ? QString::number(Baud) : QString()));
     FResults->setItem(Row, colAddress, new QTableWidgetItem(Address ? QString::number(Address) : QString()));
-    FResults->setItem(Row, colPlant, new QTableWidgetItem(Text));
+    FResults->setItem(Row, colNote, new QTableWidgetItem(Note));
     FResults->item(Row, colPort)->setData(DeviceRole, -1);
 }
 

@@ -63,7 +63,7 @@ private:
     void Join();
     void ShowProgress(const TScanProgress &P);
     void AddFound(const TScanDevice &D);
-    void AddLine(const QString &Port, int Baud, int Address, const QString &Text);
+    void AddLine(const QString &Port, int Baud, int Address, const QString &Note);
     void Finished();
     void UpdateButtons();
 

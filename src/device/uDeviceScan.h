@@ -82,6 +82,14 @@ struct TScanProgress {
     int Found = 0;
     bool Finished = false;
     double Fraction() const { return TriesTotal ? double(TriesDone) / TriesTotal : 1.0; }
+    // The share of the time: a try at a slow baud rate lasts many times one at
+    // a fast one, so the tries alone would run ahead at first and crawl later.
+    double TimeFraction() const {
+        if (Finished)
+            return 1.0;
+        const qint64 Whole = ElapsedMs + LeftMs;
+        return Whole > 0 ? double(ElapsedMs) / double(Whole) : Fraction();
+    }
 };
 
 // What one probe brought.

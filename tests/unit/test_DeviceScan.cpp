@@ -243,3 +243,19 @@ TEST(DeviceScan, APortThatDoesNotOpenIsSkipped) {
     EXPECT_EQ(Found[0].Port, Line.PortName());
     EXPECT_EQ(Found[0].Address, 1);
 }
+
+// The progress bar shows the share of the time, not of the tries: nine
+// quick tries at 115200 baud are a tenth of the work when a slow one is left.
+TEST(DeviceScanPlan, ProgressIsTheShareOfTheTime) {
+    TScanProgress P;
+    P.TriesDone = 9;
+    P.TriesTotal = 10;
+    P.ElapsedMs = 1000;
+    P.LeftMs = 9000;
+    EXPECT_DOUBLE_EQ(P.TimeFraction(), 0.1);
+    EXPECT_DOUBLE_EQ(P.Fraction(), 0.9);
+    P.ElapsedMs = P.LeftMs = 0; // nothing timed yet: the tries
+    EXPECT_DOUBLE_EQ(P.TimeFraction(), 0.9);
+    P.Finished = true;
+    EXPECT_DOUBLE_EQ(P.TimeFraction(), 1.0);
+}

@@ -219,7 +219,7 @@ void TFormDeviceScan::Join() {
 }
 
 void TFormDeviceScan::ShowProgress(const TScanProgress &P) {
-    FProgress->setValue(int(P.Fraction() * 1000 + 0.5));
+    FProgress->setValue(int(P.TimeFraction() * 1000 + 0.5));
     QString Text = P.Finished ? QStringLiteral("Поиск окончен") : QStringLiteral("Порт %1, %2 бод, адрес %3")
                                                                         .arg(P.Port)
                                                                         .arg(P.BaudRate)

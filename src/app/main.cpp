@@ -17,6 +17,7 @@
 #include "uLanx1Windows.h"
 #include "uMessageBoxes.h"
 #include "uParamStr.h"
+#include "uProgramIcon.h"
 #include "uQtTranslations.h"
 #include "uRequestDevices.h"
 #include "uSysUtils.h"
@@ -75,6 +76,7 @@ int main(int argc, char **argv) {
     QLocale::setDefault(DisplayLocale(QLocale::system()));
     SetDefaultFormatSettings(TFormatSettings::FromLocale(QLocale()));
     InstallQtTranslations(App);
+    InstallProgramIcon(); // every window carries it
     TMessageBoxes Messages;
     // Portable beside the program, or installed with the user's own folder.
     Trap("folders", [] {

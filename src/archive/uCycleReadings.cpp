@@ -8,7 +8,6 @@
 #include <deque>
 #include <set>
 #include <cmath>
-#include <map>
 #include <mutex>
 #include <utility>
 
@@ -134,12 +133,6 @@ void TSeriesMarks::Advance(const TCycleReadings &Cycle) {
         Volume = std::max(Volume, Cycle.At);
     if (Cycle.Frequency)
         Frequency = std::max(Frequency, Cycle.At);
-}
-
-bool TSeriesMarks::Owes(const TCycleReadings &Cycle) const {
-    const std::int64_t T = ArchiveMs(Cycle.At);
-    return (Cycle.Level && T > ArchiveMs(Level)) || (Cycle.Volume && T > ArchiveMs(Volume)) ||
-           (Cycle.Frequency && T > ArchiveMs(Frequency));
 }
 
 void TArchiveCursor::Advance(const TCycleReadings &Cycle) {

@@ -101,8 +101,6 @@ struct TSeriesMarks {
     bool Empty() const { return Level == 0 && Volume == 0 && Frequency == 0; }
     // Moves the mark of every series the cycle holds to its time.
     void Advance(const TCycleReadings &Cycle);
-    // Whether the cycle holds a reading after the mark of its series.
-    bool Owes(const TCycleReadings &Cycle) const;
 };
 
 // The cycles archived after the cursor (each series after its own place), in

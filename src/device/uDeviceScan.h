@@ -86,7 +86,7 @@ struct TScanProgress {
     // a fast one, so the tries alone would run ahead at first and crawl later.
     double TimeFraction() const {
         if (Finished)
-            return 1.0;
+            return Fraction(); // all of it, or as far as it went before it was stopped
         const qint64 Whole = ElapsedMs + LeftMs;
         return Whole > 0 ? double(ElapsedMs) / double(Whole) : Fraction();
     }

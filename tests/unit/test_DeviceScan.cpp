@@ -256,6 +256,8 @@ TEST(DeviceScanPlan, ProgressIsTheShareOfTheTime) {
     EXPECT_DOUBLE_EQ(P.Fraction(), 0.9);
     P.ElapsedMs = P.LeftMs = 0; // nothing timed yet: the tries
     EXPECT_DOUBLE_EQ(P.TimeFraction(), 0.9);
-    P.Finished = true;
+    P.Finished = true; // stopped: as far as it went
+    EXPECT_DOUBLE_EQ(P.TimeFraction(), 0.9);
+    P.TriesDone = 10;
     EXPECT_DOUBLE_EQ(P.TimeFraction(), 1.0);
 }

@@ -558,6 +558,8 @@ TEST_F(Archive, TheRepeatedHourOfAutumnReadsInTheOrderItWasTaken) {
 // taken in the reader's zone; the next reading written adds the new fields,
 // and a tool that inserts V and DT alone still can.
 TEST_F(Archive, ATableOfAnEarlierVersionStillReads) {
+    // Its rows are read in the reader's zone: one without summer time here.
+    const TTestZone Utc("UTC");
     const QString Path = Data("2026/03/02/aLevel.db");
     ASSERT_TRUE(QDir().mkpath(QFileInfo(Path).absolutePath()));
     sqlite3 *Db = nullptr;
